@@ -1,0 +1,338 @@
+// The patch archive is written through minizip's zip API: files sorted by path, '/'
+// separators, no folder entries, DOS times in local time, deflated at the best level
+// unless storing is smaller, empty files stored, no extra fields, no data descriptors.
+#include "mkpatch/build.h"
+
+#include "patcher/entry_rules.h"
+
+#include <sys/stat.h>
+#include <zip.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace mkpatch {
+
+namespace {
+
+const unsigned long kVersionMadeBy = 0x0B14;  // host 11, version 2.0
+const size_t kChunk = 64 * 1024;
+const unsigned long kMaxEntries = 65535;
+const uint64_t kMaxPatchSize = 0x7FFFFFFFull;  // the reader keeps positions in signed 32 bits
+
+struct PayloadFile {
+    std::string name;  // relative, '/' separators
+    fs::path path;
+    uint64_t size;
+    time_t modified;
+};
+
+bool collectFiles(const std::string& dir, std::vector<PayloadFile>& files, std::string& error) {
+    std::error_code ec;
+    fs::path root(dir);
+    if (!fs::is_directory(root, ec)) {
+        error = "payload folder not found: " + dir;
+        return false;
+    }
+    fs::recursive_directory_iterator it(root, ec), end;
+    for (; !ec && it != end; it.increment(ec)) {
+        if (!it->is_regular_file(ec))
+            continue;
+        PayloadFile file;
+        file.path = it->path();
+        file.name = fs::relative(file.path, root, ec).generic_string();
+        file.size = 0;
+        file.modified = 0;
+        files.push_back(file);
+    }
+    if (ec) {
+        error = "cannot walk " + dir + ": " + ec.message();
+        return false;
+    }
+    std::sort(files.begin(), files.end(),
+              [](const PayloadFile& a, const PayloadFile& b) { return a.name < b.name; });
+    return true;
+}
+
+// Sizes and times, read once the names are known to be acceptable.
+bool describeFiles(std::vector<PayloadFile>& files, std::string& error) {
+    for (PayloadFile& file : files) {
+        struct stat info;
+        if (stat(file.path.string().c_str(), &info) != 0) {
+            error = "cannot read " + file.path.string();
+            return false;
+        }
+        file.size = static_cast<uint64_t>(info.st_size);
+        file.modified = info.st_mtime;
+        if (file.size > kMaxPatchSize) {
+            error = "file too large for a patch: " + file.name;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool checkFiles(const std::vector<PayloadFile>& files, std::string& error) {
+    if (files.size() > kMaxEntries) {
+        error = "too many files: " + std::to_string(files.size()) + " (at most 65535)";
+        return false;
+    }
+    for (const PayloadFile& file : files) {
+        patcher::EntryProblem problem = patcher::checkEntryName(file.name.c_str(), file.name.size());
+        if (problem != patcher::EntryProblem::None) {
+            error = "the patcher would refuse \"" + file.name + "\": " + patcher::describeProblem(problem);
+            return false;
+        }
+    }
+    return true;
+}
+
+tm_zip dosTimeOf(time_t modified) {
+    struct tm local;
+#ifdef _WIN32
+    local = *std::localtime(&modified);
+#else
+    localtime_r(&modified, &local);
+#endif
+    tm_zip when;
+    if (local.tm_year < 80) {  // DOS times start in 1980
+        when.tm_year = 1980, when.tm_mon = 0, when.tm_mday = 1;
+        when.tm_hour = when.tm_min = when.tm_sec = 0;
+        return when;
+    }
+    when.tm_sec = static_cast<uInt>(local.tm_sec);
+    when.tm_min = static_cast<uInt>(local.tm_min);
+    when.tm_hour = static_cast<uInt>(local.tm_hour);
+    when.tm_mday = static_cast<uInt>(local.tm_mday);
+    when.tm_mon = static_cast<uInt>(local.tm_mon);
+    when.tm_year = static_cast<uInt>(local.tm_year + 1900);
+    return when;
+}
+
+// Size of the raw deflate stream minizip would write for the file at the best level.
+bool deflatedSize(const fs::path& path, uint64_t& size) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    z_stream stream;
+    std::memset(&stream, 0, sizeof stream);
+    if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return false;
+    std::vector<unsigned char> input(kChunk), output(kChunk);
+    size = 0;
+    int flush = Z_NO_FLUSH;
+    do {
+        in.read(reinterpret_cast<char*>(input.data()), input.size());
+        stream.next_in = input.data();
+        stream.avail_in = static_cast<uInt>(in.gcount());
+        flush = in.eof() ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            stream.next_out = output.data();
+            stream.avail_out = static_cast<uInt>(output.size());
+            deflate(&stream, flush);
+            size += output.size() - stream.avail_out;
+        } while (stream.avail_out == 0);
+    } while (flush != Z_FINISH && !in.bad());
+    deflateEnd(&stream);
+    return !in.bad();
+}
+
+bool addFile(zipFile archive, const PayloadFile& file, std::string& error) {
+    int method = Z_DEFLATED;
+    int level = Z_BEST_COMPRESSION;
+    if (file.size == 0) {
+        method = 0, level = 0;  // level 0 keeps the flags of empty entries at 0
+    } else {
+        uint64_t packed = 0;
+        if (!deflatedSize(file.path, packed)) {
+            error = "cannot read " + file.path.string();
+            return false;
+        }
+        if (packed >= file.size)
+            method = 0;  // the level stays: its flag bits mark stored entries like deflated ones
+    }
+    zip_fileinfo info;
+    std::memset(&info, 0, sizeof info);
+    info.tmz_date = dosTimeOf(file.modified);
+    int status = zipOpenNewFileInZip4(archive, file.name.c_str(), &info, NULL, 0, NULL, 0, NULL,
+                                      method, level, 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, NULL, 0,
+                                      kVersionMadeBy, 0);
+    if (status != ZIP_OK) {
+        error = "cannot add " + file.name + " (error " + std::to_string(status) + ")";
+        return false;
+    }
+    std::ifstream in(file.path, std::ios::binary);
+    std::vector<char> buffer(kChunk);
+    uint64_t total = 0;
+    while (in && status == ZIP_OK) {
+        in.read(buffer.data(), buffer.size());
+        std::streamsize got = in.gcount();
+        if (got > 0)
+            status = zipWriteInFileInZip(archive, buffer.data(), static_cast<unsigned>(got));
+        total += static_cast<uint64_t>(got);
+    }
+    int closeStatus = zipCloseFileInZip(archive);
+    if (status != ZIP_OK || closeStatus != ZIP_OK || in.bad() || total != file.size) {
+        error = "cannot write " + file.name + " into the archive (was it changed while being read?)";
+        return false;
+    }
+    return true;
+}
+
+uint32_t readLe(const unsigned char* p, int bytes) {
+    uint32_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        value = (value << 8) | p[i];
+    return value;
+}
+
+void writeLe16(unsigned char* p, unsigned value) {
+    p[0] = static_cast<unsigned char>(value);
+    p[1] = static_cast<unsigned char>(value >> 8);
+}
+
+// minizip marks every entry as needing version 2.0; a stored entry needs only 1.0.
+// Patched in place: the central directory is read whole, local headers are touched one by one.
+bool markStoredEntries(const fs::path& zipPath, std::string& error) {
+    std::fstream zip(zipPath, std::ios::binary | std::ios::in | std::ios::out);
+    const long kEndRecord = 22;
+    unsigned char end[kEndRecord];
+    zip.seekg(-kEndRecord, std::ios::end);
+    zip.read(reinterpret_cast<char*>(end), kEndRecord);
+    if (!zip || readLe(end, 4) != 0x06054b50) {
+        error = "archive end record missing in " + zipPath.string();
+        return false;
+    }
+    uint32_t count = readLe(end + 10, 2);
+    uint32_t size = readLe(end + 12, 4);
+    uint32_t offset = readLe(end + 16, 4);
+    std::vector<unsigned char> directory(size);
+    zip.seekg(offset);
+    zip.read(reinterpret_cast<char*>(directory.data()), size);
+    size_t at = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!zip || at + 46 > directory.size() || readLe(&directory[at], 4) != 0x02014b50) {
+            error = "central directory damaged in " + zipPath.string();
+            return false;
+        }
+        unsigned char* central = &directory[at];
+        if (readLe(central + 10, 2) == 0) {
+            unsigned char ten[2];
+            writeLe16(ten, 10);
+            writeLe16(central + 6, 10);
+            zip.seekp(readLe(central + 42, 4) + 4);
+            zip.write(reinterpret_cast<const char*>(ten), 2);
+        }
+        at += 46 + readLe(central + 28, 2) + readLe(central + 30, 2) + readLe(central + 32, 2);
+    }
+    zip.seekp(offset);
+    zip.write(reinterpret_cast<const char*>(directory.data()), size);
+    zip.close();
+    if (!zip) {
+        error = "cannot update " + zipPath.string();
+        return false;
+    }
+    return true;
+}
+
+bool appendFile(std::ofstream& out, const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> buffer(kChunk);
+    while (in) {
+        in.read(buffer.data(), buffer.size());
+        out.write(buffer.data(), in.gcount());
+    }
+    return !in.bad() && out.good();
+}
+
+bool writeArchive(const std::vector<PayloadFile>& files, const fs::path& zipPath, std::string& error) {
+    zipFile archive = zipOpen(zipPath.string().c_str(), APPEND_STATUS_CREATE);
+    if (!archive) {
+        error = "cannot create " + zipPath.string();
+        return false;
+    }
+    bool ok = true;
+    for (const PayloadFile& file : files) {
+        if (!addFile(archive, file, error)) {
+            ok = false;
+            break;
+        }
+    }
+    if (zipClose(archive, NULL) != ZIP_OK && ok) {
+        error = "cannot finish " + zipPath.string();
+        ok = false;
+    }
+    return ok;
+}
+
+}  // namespace
+
+bool buildPatch(const std::string& stubPath, const std::string& outPath,
+                const std::string& payloadDir, std::string& error) {
+    std::vector<PayloadFile> files;
+    if (!collectFiles(payloadDir, files, error) || !checkFiles(files, error) || !describeFiles(files, error))
+        return false;
+    if (files.empty()) {
+        error = "the payload folder holds no files: " + payloadDir;
+        return false;
+    }
+    std::error_code ec;
+    if (!fs::is_regular_file(stubPath, ec)) {
+        error = "cannot read the stub " + stubPath;
+        return false;
+    }
+
+    fs::path out(outPath);
+    fs::path zipPath = out;
+    zipPath += ".archive.tmp";
+    fs::path partPath = out;
+    partPath += ".tmp";
+    auto cleanUp = [&]() {
+        fs::remove(zipPath, ec);
+        fs::remove(partPath, ec);
+    };
+
+    if (!writeArchive(files, zipPath, error) || !markStoredEntries(zipPath, error)) {
+        cleanUp();
+        return false;
+    }
+    if (fs::file_size(stubPath, ec) + fs::file_size(zipPath, ec) > kMaxPatchSize) {
+        error = "the patcher file would reach 2 GiB";
+        cleanUp();
+        return false;
+    }
+    {
+        std::ofstream part(partPath, std::ios::binary | std::ios::trunc);
+        bool written = part && appendFile(part, stubPath) && appendFile(part, zipPath);
+        part.close();
+        if (!written || !part) {
+            error = "cannot write " + partPath.string();
+            cleanUp();
+            return false;
+        }
+    }
+    fs::rename(partPath, out, ec);
+    if (ec) {
+        // Some runtimes will not rename over an existing file.
+        fs::remove(out, ec);
+        fs::rename(partPath, out, ec);
+    }
+    if (ec) {
+        error = "cannot write " + outPath + ": " + ec.message();
+        cleanUp();
+        return false;
+    }
+    fs::remove(zipPath, ec);
+    return true;
+}
+
+}  // namespace mkpatch

@@ -1,0 +1,97 @@
+// mkpatch: the publisher's tool that builds, lists and verifies patcher files.
+#include "mkpatch/build.h"
+#include "mkpatch/inspect.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char kUsage[] =
+    "usage: mkpatch build --stub STUB --out OUT DIR\n"
+    "       mkpatch list FILE\n"
+    "       mkpatch verify FILE\n"
+    "\n"
+    "  build   writes OUT: the STUB executable followed by a patch archive of every\n"
+    "          file below DIR (sorted by path, deflated unless storing is smaller)\n"
+    "  list    prints the entries of a patcher file\n"
+    "  verify  reads every entry and checks names and CRCs; exit 0 only when the\n"
+    "          patcher would extract the whole archive\n";
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "mkpatch: %s\n\n%s", message.c_str(), kUsage);
+    return 2;
+}
+
+int failed(const std::string& message) {
+    std::fprintf(stderr, "mkpatch: %s\n", message.c_str());
+    return 1;
+}
+
+int runBuild(const std::vector<std::string>& args) {
+    std::string stub, out, dir;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--stub" || arg == "--out") {
+            if (i + 1 >= args.size())
+                return usageError(arg + " needs a value");
+            std::string& target = arg == "--stub" ? stub : out;
+            if (!target.empty())
+                return usageError(arg + " given twice");
+            target = args[++i];
+            if (target.empty())
+                return usageError(arg + " needs a value");
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return usageError("unknown option " + arg);
+        } else if (dir.empty()) {
+            dir = arg;
+        } else {
+            return usageError("more than one payload folder");
+        }
+    }
+    if (stub.empty())
+        return usageError("build needs --stub STUB");
+    if (out.empty())
+        return usageError("build needs --out OUT");
+    if (dir.empty())
+        return usageError("build needs the payload folder DIR");
+    std::string error;
+    if (!mkpatch::buildPatch(stub, out, dir, error))
+        return failed(error);
+    return 0;
+}
+
+int runInspect(const std::string& command, const std::vector<std::string>& args) {
+    if (args.size() != 1)
+        return usageError(command + " needs exactly one FILE");
+    std::string error;
+    bool ok = command == "list" ? mkpatch::listPatch(args[0], stdout, error)
+                                : mkpatch::verifyPatch(args[0], stdout, error);
+    std::fflush(stdout);
+    return ok ? 0 : failed(error);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2)
+        return usageError("no command given");
+    std::string command = argv[1];
+    std::vector<std::string> args(argv + 2, argv + argc);
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    for (const std::string& arg : args)
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    if (command == "build")
+        return runBuild(args);
+    if (command == "list" || command == "verify")
+        return runInspect(command, args);
+    return usageError("unknown command " + command);
+}

@@ -1,0 +1,96 @@
+// The patcher's run sequence. Each failing step skips the later ones and picks the outcome.
+#include "patcher/driver.h"
+
+#include "patcher/archive.h"
+#include "patcher/extract.h"
+#include "patcher/texts.h"
+#include "platform/platform.h"
+
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace patcher {
+
+void printBanner() {
+    std::printf("Vardane Patcher 1.0\n");
+    std::printf("Archive extraction 1.00\n");
+    std::printf("Compression library %s\n", zlibVersion());
+}
+
+bool findInstallDirectory(char* directory, unsigned size) {
+    char keyPath[kPathBufferSize];
+    std::memset(keyPath, 0, sizeof keyPath);
+    platform::loadString(IDS_REGISTRY_KEY, keyPath, sizeof keyPath);
+    platform::RegistryKey key = platform::openMachineKey(keyPath);
+    if (!key)
+        return false;
+    directory[0] = 0;
+    platform::queryStringValue(key, "Path", directory, size);
+    platform::closeKey(key);
+    return directory[0] != 0;
+}
+
+bool enterInstallDirectory(const char* directory) {
+    return platform::setCurrentDirectory(directory);
+}
+
+void formatScriptParameters(const char* directory, char* parameters, unsigned size) {
+    std::snprintf(parameters, size, "\"%s\\Patch\\\" \"%s\\Sounds\\\"", directory, directory);
+}
+
+bool runPatchScript(const char* directory) {
+    char script[kTextBufferSize];
+    char parameters[kTextBufferSize];
+    std::memset(script, 0, sizeof script);
+    platform::loadString(IDS_SCRIPT_NAME, script, sizeof script);
+    formatScriptParameters(directory, parameters, sizeof parameters);
+    // The script's own output must follow the extraction lines, not overtake them.
+    std::fflush(stdout);
+    return platform::shellOpenAndWait(script, parameters);
+}
+
+void showOutcome(int outcome) {
+    char caption[kTextBufferSize] = "Vardane Patch";
+    char text[kTextBufferSize] = "Unknown error";
+    platform::loadString(IDS_CAPTION, caption, sizeof caption);
+    platform::loadString(outcome == kOutcomeSuccess ? IDS_SUCCESS : static_cast<unsigned>(outcome),
+                         text, sizeof text);
+    std::fflush(stdout);
+    platform::messageBox(text, caption, outcome != kOutcomeSuccess);
+}
+
+namespace {
+
+int applyPatch(const char* ownPath) {
+    char directory[kPathBufferSize];
+    std::memset(directory, 0, sizeof directory);
+    if (!findInstallDirectory(directory, sizeof directory))
+        return kOutcomeNotFound;
+    // Kept open until the process ends, like the rest of the run's state.
+    unzFile archive = openPatchArchive(ownPath);
+    if (!archive)
+        return kOutcomeCorrupted;
+    if (!enterInstallDirectory(directory))
+        return kOutcomeInvalidInstallation;
+    if (extractAllEntries(archive) != 0)
+        return kOutcomeCorrupted;
+    if (!runPatchScript(directory))
+        return kOutcomeCorrupted;
+    return kOutcomeSuccess;
+}
+
+}  // namespace
+
+int runPatcher() {
+    char ownPath[kPathBufferSize];
+    std::memset(ownPath, 0, sizeof ownPath);
+    platform::ownExecutablePath(ownPath, sizeof ownPath);
+    printBanner();
+    int outcome = applyPatch(ownPath);
+    showOutcome(outcome);
+    return outcome == kOutcomeSuccess ? 0 : 1;
+}
+
+}  // namespace patcher

@@ -1,0 +1,30 @@
+// The patcher's run: registry, archive, extraction, script, outcome.
+#pragma once
+
+#include <unzip.h>
+
+namespace patcher {
+
+// Outcome codes double as the string ids of their messages (0 uses the success text).
+enum Outcome {
+    kOutcomeSuccess = 0,
+    kOutcomeNotFound = 2,
+    kOutcomeInvalidInstallation = 3,
+    kOutcomeCorrupted = 5,
+};
+
+const unsigned kPathBufferSize = 260;
+const unsigned kTextBufferSize = 1024;
+
+void printBanner();
+bool findInstallDirectory(char* directory, unsigned size);
+bool enterInstallDirectory(const char* directory);
+// Fills `parameters` with the two quoted folder paths handed to the script.
+void formatScriptParameters(const char* directory, char* parameters, unsigned size);
+bool runPatchScript(const char* directory);
+void showOutcome(int outcome);
+
+// The whole run; returns the process exit status (0 for success, 1 otherwise).
+int runPatcher();
+
+}  // namespace patcher

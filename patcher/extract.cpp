@@ -1,0 +1,211 @@
+// The extraction pass over minizip's unzip API. Console lines keep their fixed wordings:
+// the publisher's tools and support texts quote them.
+#include "patcher/extract.h"
+
+#include "patcher/entry_rules.h"
+#include "platform/platform.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace patcher {
+
+namespace {
+
+const unsigned kNameBufferSize = 256;
+const unsigned kCopyBufferSize = 8192;
+
+bool isSeparator(char c) {
+    return c == '/' || c == '\\';
+}
+
+const char* filePart(const char* name) {
+    const char* part = name;
+    for (const char* p = name; *p; ++p)
+        if (isSeparator(*p))
+            part = p + 1;
+    return part;
+}
+
+// Entries that would land outside the install directory, or whose data minizip would hand
+// over undecoded, are refused before anything is written for them.
+int refuseUnsafeEntry(const char* name, const unz_file_info& info, bool isFolder) {
+    EntryProblem problem = checkEntryName(name, info.size_filename);
+    if (problem == EntryProblem::None && !isFolder)
+        problem = checkEntryData(info.compression_method, info.flag);
+    if (problem == EntryProblem::None)
+        return UNZ_OK;
+    if (problem == EntryProblem::NameTooLong)
+        std::printf("refusing entry %s...: %s (%lu bytes)\n", name, describeProblem(problem),
+                    static_cast<unsigned long>(info.size_filename));
+    else if (problem == EntryProblem::UnsupportedMethod)
+        std::printf("refusing entry %s: %s %lu\n", name, describeProblem(problem),
+                    static_cast<unsigned long>(info.compression_method));
+    else
+        std::printf("refusing entry %s: %s\n", name, describeProblem(problem));
+    return UNZ_BADZIPFILE;
+}
+
+}  // namespace
+
+int makeFolder(const char* path) {
+    return platform::makeDirectory(path);
+}
+
+int makeFolderPath(const char* path) {
+    if (!path[0])
+        return 0;
+    std::string copy(path);
+    if (copy.back() == '/')
+        copy.pop_back();
+    if (makeFolder(copy.c_str()) == 0)
+        return 1;
+    // A leading separator is never a cut point.
+    for (size_t i = 1; i <= copy.size(); ++i) {
+        if (i < copy.size() && !isSeparator(copy[i]))
+            continue;
+        char kept = copy[i];
+        copy[i] = 0;
+        if (makeFolder(copy.c_str()) != 0 && errno == ENOENT) {
+            std::printf("couldn't create directory %s\n", copy.c_str());
+            return 0;
+        }
+        copy[i] = kept;
+    }
+    return 1;
+}
+
+void makeWritable(const char* path) {
+    unsigned long attributes = platform::fileAttributes(path);
+    if (attributes == platform::kInvalidAttributes)
+        return;
+    platform::setFileAttributes(path, attributes & ~platform::kAttributeReadOnly);
+}
+
+void setEntryFileTime(const char* path, unsigned long dosDate) {
+    platform::setFileTimesFromDos(path, dosDate);
+}
+
+int extractCurrentEntry(unzFile archive) {
+    char name[kNameBufferSize];
+    unz_file_info info;
+    int status = unzGetCurrentFileInfo(archive, &info, name, sizeof name, NULL, 0, NULL, 0);
+    if (status != UNZ_OK) {
+        std::printf("error %d with zipfile in unzGetCurrentFileInfo\n", status);
+        return status;
+    }
+    // minizip leaves a name that fills the buffer unterminated.
+    name[kNameBufferSize - 1] = 0;
+
+    bool isFolder = filePart(name)[0] == 0;
+    status = refuseUnsafeEntry(name, info, isFolder);
+    if (status != UNZ_OK)
+        return status;
+
+    void* buffer = std::malloc(kCopyBufferSize);
+    if (!buffer) {
+        std::printf("Error allocating memory\n");
+        return UNZ_INTERNALERROR;
+    }
+
+    if (isFolder) {
+        std::printf("creating directory: %s\n", name);
+        makeFolder(name);
+        std::free(buffer);
+        return UNZ_OK;
+    }
+
+    status = unzOpenCurrentFilePassword(archive, NULL);
+    if (status != UNZ_OK) {
+        std::printf("error %d with zipfile in unzOpenCurrentFilePassword\n", status);
+        unzCloseCurrentFile(archive);
+        std::free(buffer);
+        return status;
+    }
+
+    makeWritable(name);
+    FILE* out = platform::openFileForWriting(name);
+    if (!out) {
+        char* cut = NULL;
+        for (char* p = name; *p; ++p)
+            if (isSeparator(*p))
+                cut = p;
+        if (cut) {
+            char kept = *cut;
+            *cut = 0;
+            makeFolderPath(name);
+            *cut = kept;
+            out = platform::openFileForWriting(name);
+        }
+    }
+    if (!out) {
+        std::printf("error opening %s\n", name);
+        status = unzCloseCurrentFile(archive);
+        if (status != UNZ_OK)
+            std::printf("error %d with zipfile in unzCloseCurrentFile\n", status);
+        std::free(buffer);
+        return status;
+    }
+
+    std::printf(" extracting: %s\n", name);
+    for (;;) {
+        int read = unzReadCurrentFile(archive, buffer, kCopyBufferSize);
+        if (read < 0) {
+            std::printf("error %d with zipfile in unzReadCurrentFile\n", read);
+            status = read;
+            break;
+        }
+        if (read == 0) {
+            status = UNZ_OK;
+            break;
+        }
+        if (std::fwrite(buffer, static_cast<size_t>(read), 1, out) != 1) {
+            std::printf("error in writing extracted file\n");
+            status = UNZ_ERRNO;
+            break;
+        }
+    }
+    // Buffered bytes reach the disk only here: a full disk may show up at the close.
+    if (std::fclose(out) != 0 && status == UNZ_OK) {
+        std::printf("error in writing extracted file\n");
+        status = UNZ_ERRNO;
+    }
+
+    if (status != UNZ_OK) {
+        unzCloseCurrentFile(archive);
+        std::free(buffer);
+        return status;
+    }
+
+    setEntryFileTime(name, info.dosDate);
+    status = unzCloseCurrentFile(archive);
+    if (status != UNZ_OK)
+        std::printf("error %d with zipfile in unzCloseCurrentFile\n", status);
+    std::free(buffer);
+    return status;
+}
+
+int extractAllEntries(unzFile archive) {
+    unz_global_info global;
+    int status = unzGetGlobalInfo(archive, &global);
+    if (status != UNZ_OK)
+        return status;
+    for (uLong i = 0; i < global.number_entry; ++i) {
+        status = extractCurrentEntry(archive);
+        if (status != UNZ_OK)
+            return status;
+        if (i + 1 < global.number_entry) {
+            status = unzGoToNextFile(archive);
+            if (status != UNZ_OK) {
+                std::printf("error %d with zipfile in unzGoToNextFile\n", status);
+                return status;
+            }
+        }
+    }
+    return UNZ_OK;
+}
+
+}  // namespace patcher

@@ -1,0 +1,22 @@
+// The extraction pass: every entry of the open patch archive into the current directory,
+// with one console line per entry on standard output.
+#pragma once
+
+#include <unzip.h>
+
+namespace patcher {
+
+// 0 when every entry was processed, otherwise the non-zero status that stopped the pass.
+int extractAllEntries(unzFile archive);
+// The current entry's status; 0 lets the pass go on.
+int extractCurrentEntry(unzFile archive);
+
+// 0, or -1 with errno set.
+int makeFolder(const char* path);
+// Creates the folders of `path` one level at a time: 1 when the walk completed, 0 when it gave up.
+int makeFolderPath(const char* path);
+// Clears the read-only attribute of an existing file; failures are ignored.
+void makeWritable(const char* path);
+void setEntryFileTime(const char* path, unsigned long dosDate);
+
+}  // namespace patcher

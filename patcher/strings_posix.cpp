@@ -1,0 +1,18 @@
+// The patcher's string table for POSIX builds, from the texts its resource script uses.
+#include "patcher/texts.h"
+#include "platform/posix/internal.h"
+
+namespace platform {
+
+const StringResource kStringResources[] = {
+    {IDS_REGISTRY_KEY, TEXT_REGISTRY_KEY},
+    {IDS_NOT_FOUND, TEXT_NOT_FOUND},
+    {IDS_INVALID_INSTALL, TEXT_INVALID_INSTALL},
+    {IDS_SCRIPT_NAME, TEXT_SCRIPT_NAME},
+    {IDS_CORRUPTED, TEXT_CORRUPTED},
+    {IDS_SUCCESS, TEXT_SUCCESS},
+    {IDS_CAPTION, TEXT_CAPTION},
+};
+const unsigned kStringResourceCount = sizeof kStringResources / sizeof kStringResources[0];
+
+}  // namespace platform

@@ -1,0 +1,24 @@
+/* The patcher's texts and resource ids: the Windows resource script and the POSIX string
+   table are both made from this one header, so it stays plain C preprocessor. */
+#ifndef PATCHER_TEXTS_H
+#define PATCHER_TEXTS_H
+
+#define IDS_REGISTRY_KEY   1
+#define IDS_NOT_FOUND      2
+#define IDS_INVALID_INSTALL 3
+#define IDS_SCRIPT_NAME    4
+#define IDS_CORRUPTED      5
+#define IDS_SUCCESS        6
+#define IDS_CAPTION        7
+
+#define TEXT_REGISTRY_KEY    "Software\\Pellmark\\Torvicor\\Vardane"
+#define TEXT_NOT_FOUND       "Vardane not found!"
+#define TEXT_INVALID_INSTALL "Invalid Vardane installation"
+#define TEXT_SCRIPT_NAME     "patch.bat"
+#define TEXT_CORRUPTED       "Patch file is corrupted"
+#define TEXT_SUCCESS         "Patch was successfully applied."
+#define TEXT_CAPTION         "Vardane Patch 1.02"
+
+#define IDI_PATCHER 102
+
+#endif

@@ -1,0 +1,52 @@
+// The thin operating-system layer of the patch kit.
+// Product code includes only this header; platform/win32 and platform/posix implement it.
+#pragma once
+
+#include <cstdio>
+
+struct zlib_filefunc_def_s;
+
+namespace platform {
+
+// Path of the running executable, NUL-terminated and cut to `size`.
+void ownExecutablePath(char* buffer, unsigned size);
+
+// HKEY_LOCAL_MACHINE, read only. A null key means the key is missing.
+typedef void* RegistryKey;
+RegistryKey openMachineKey(const char* path);
+// Copies the string value into `buffer`; when the value is missing or does not fit whole,
+// terminator included, the buffer is left with a 0 first byte.
+void queryStringValue(RegistryKey key, const char* name, char* buffer, unsigned size);
+void closeKey(RegistryKey key);
+
+// String resource `id` of the running program, cut to `size`; returns its length, 0 when absent.
+int loadString(unsigned id, char* buffer, int size);
+
+bool setCurrentDirectory(const char* path);
+// 0 on success, -1 with errno set (ENOENT when a parent folder is missing, EEXIST, EACCES).
+int makeDirectory(const char* path);
+
+// Creates or truncates a file for binary writing.
+FILE* openFileForWriting(const char* path);
+
+const unsigned long kInvalidAttributes = 0xFFFFFFFFul;
+const unsigned long kAttributeReadOnly = 0x1;
+const unsigned long kAttributeDirectory = 0x10;
+unsigned long fileAttributes(const char* path);
+bool setFileAttributes(const char* path, unsigned long attributes);
+
+// Gives the file the DOS date and time (high and low 16 bits of `dosDate`, local time) as its
+// creation and last-write times; the last-access time is kept. Failures leave the times alone.
+void setFileTimesFromDos(const char* path, unsigned long dosDate);
+
+// The file functions minizip reads the patch archive with.
+void fillArchiveFileFunctions(zlib_filefunc_def_s* functions);
+
+// Runs a script with the shell's "open" verb, hidden, and waits until it has ended.
+// True when the script was started; its exit code is not reported.
+bool shellOpenAndWait(const char* file, const char* parameters);
+
+// A modal message with one OK button; returns when it is dismissed.
+void messageBox(const char* text, const char* caption, bool isError);
+
+}  // namespace platform

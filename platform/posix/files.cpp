@@ -1,0 +1,83 @@
+// POSIX file and folder functions: '\' counts as '/', the read-only attribute is the owner's
+// write permission, and file times are set from the DOS time taken as local time.
+#include "platform/platform.h"
+#include "platform/posix/internal.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <ctime>
+
+namespace platform {
+
+std::string nativePath(const char* path) {
+    std::string result(path);
+    for (char& c : result)
+        if (c == '\\')
+            c = '/';
+    return result;
+}
+
+bool setCurrentDirectory(const char* path) {
+    return chdir(nativePath(path).c_str()) == 0;
+}
+
+int makeDirectory(const char* path) {
+    return mkdir(nativePath(path).c_str(), 0777);
+}
+
+FILE* openFileForWriting(const char* path) {
+    return std::fopen(nativePath(path).c_str(), "wb");
+}
+
+unsigned long fileAttributes(const char* path) {
+    struct stat info;
+    if (stat(nativePath(path).c_str(), &info) != 0)
+        return kInvalidAttributes;
+    unsigned long attributes = 0;
+    if (!(info.st_mode & S_IWUSR))
+        attributes |= kAttributeReadOnly;
+    if (S_ISDIR(info.st_mode))
+        attributes |= kAttributeDirectory;
+    return attributes;
+}
+
+bool setFileAttributes(const char* path, unsigned long attributes) {
+    std::string file = nativePath(path);
+    struct stat info;
+    if (stat(file.c_str(), &info) != 0)
+        return false;
+    mode_t mode = info.st_mode & 07777;
+    if (attributes & kAttributeReadOnly)
+        mode &= ~(S_IWUSR | S_IWGRP | S_IWOTH);
+    else
+        mode |= S_IWUSR;
+    return chmod(file.c_str(), mode) == 0;
+}
+
+void setFileTimesFromDos(const char* path, unsigned long dosDate) {
+    int fd = open(nativePath(path).c_str(), O_RDWR);
+    if (fd < 0)
+        return;
+    struct tm local = {};
+    local.tm_year = static_cast<int>((dosDate >> 25) & 0x7F) + 80;
+    local.tm_mon = static_cast<int>((dosDate >> 21) & 0x0F) - 1;
+    local.tm_mday = static_cast<int>((dosDate >> 16) & 0x1F);
+    local.tm_hour = static_cast<int>((dosDate >> 11) & 0x1F);
+    local.tm_min = static_cast<int>((dosDate >> 5) & 0x3F);
+    local.tm_sec = static_cast<int>(dosDate & 0x1F) * 2;
+    local.tm_isdst = -1;
+    time_t when = mktime(&local);
+    if (when != static_cast<time_t>(-1)) {
+        struct timespec times[2];
+        times[0].tv_sec = 0;
+        times[0].tv_nsec = UTIME_OMIT;
+        times[1].tv_sec = when;
+        times[1].tv_nsec = 0;
+        futimens(fd, times);
+    }
+    close(fd);
+}
+
+}  // namespace platform

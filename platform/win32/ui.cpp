@@ -1,0 +1,11 @@
+// Win32 outcome message: MessageBoxA with no owner and the OK button.
+#include "platform/platform.h"
+#include "platform/win32/win32.h"
+
+namespace platform {
+
+void messageBox(const char* text, const char* caption, bool isError) {
+    ::MessageBoxA(NULL, text, caption, MB_OK | (isError ? MB_ICONERROR : MB_ICONINFORMATION));
+}
+
+}  // namespace platform

@@ -1,0 +1,255 @@
+#!/usr/bin/env bash
+# Machine set-up for building and testing this project on Debian 12 (amd64, root).
+# Idempotent: a re-run on a ready machine only checks and exits.
+#
+# Installs the native + mingw toolchains and test tools from Debian, then
+# builds static minizip/libogg/libvorbis for both Windows targets from
+# Debian's source packages (so Debian's patches are in), into
+#   ${VARDANE_DEPS:-/opt/vardane-deps}/<triple>/{include,lib}
+set -euo pipefail
+
+DEPS_PREFIX="${VARDANE_DEPS:-/opt/vardane-deps}"
+BUILD_ROOT="${VARDANE_DEPS_BUILD:-/var/tmp/vardane-deps-build}"
+TRIPLES=(i686-w64-mingw32 x86_64-w64-mingw32)
+JOBS=2
+export DEBIAN_FRONTEND=noninteractive
+
+START=$(date +%s)
+log() { printf '[setup] %s\n' "$*"; }
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "setup.sh must run as root" >&2
+    exit 1
+fi
+
+PACKAGES=(
+    g++ cmake make pkg-config clang
+    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64 binutils-mingw-w64
+    zlib1g-dev libminizip-dev libvorbis-dev libogg-dev googletest libz-mingw-w64-dev
+    wine wine64
+    xvfb xdotool x11-apps imagemagick
+    zip unzip vorbis-tools icoutils file sox libsndfile1-dev
+    dpkg-dev time python3
+    # for the dependency builds below
+    autoconf automake libtool patch xz-utils
+)
+
+# Another apt/dpkg may be running (unattended jobs, other sessions): wait for
+# its locks instead of failing.
+APT_OPTS=(-o DPkg::Lock::Timeout=900 -o Acquire::Retries=3)
+apt_get() {
+    local try
+    for try in 1 2 3 4 5 6 7 8 9 10; do
+        if apt-get "${APT_OPTS[@]}" "$@" </dev/null; then
+            return 0
+        fi
+        log "apt-get $1 failed (try $try), retrying in 15s" >&2
+        sleep 15
+    done
+    apt-get "${APT_OPTS[@]}" "$@" </dev/null
+}
+
+missing_packages() {
+    local p
+    for p in "${PACKAGES[@]}"; do
+        if [ "$(dpkg-query -W -f='${db:Status-Status}' "$p" 2>/dev/null)" != installed ]; then
+            echo "$p"
+        fi
+    done
+}
+
+# --- deb-src ---------------------------------------------------------------
+# apt-get source needs the source indices; add them next to every binary entry.
+SRC_CHANGED=0
+for f in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$f" ] || continue
+    if grep -Eq '^Types:[[:space:]]*deb[[:space:]]*$' "$f"; then
+        sed -i -E 's/^Types:[[:space:]]*deb[[:space:]]*$/Types: deb deb-src/' "$f"
+        SRC_CHANGED=1
+        log "enabled deb-src in $f"
+    fi
+done
+if [ -f /etc/apt/sources.list ]; then
+    # Copy each active "deb ..." line as "deb-src ..." unless already there.
+    while IFS= read -r line; do
+        src="deb-src${line#deb}"
+        if ! grep -Fxq "$src" /etc/apt/sources.list; then
+            echo "$src" >>/etc/apt/sources.list
+            SRC_CHANGED=1
+            log "added: $src"
+        fi
+    done < <(grep -E '^[[:space:]]*deb[[:space:]]' /etc/apt/sources.list | sed -E 's/^[[:space:]]+//')
+fi
+
+have_src_index() {
+    compgen -G '/var/lib/apt/lists/*_Sources*' >/dev/null
+}
+
+# --- apt packages ----------------------------------------------------------
+MISSING=$(missing_packages | tr '\n' ' ')
+if [ -n "$MISSING" ] || [ "$SRC_CHANGED" = 1 ] || ! have_src_index; then
+    log "apt-get update"
+    apt_get update -q
+fi
+if [ -n "$MISSING" ]; then
+    log "installing: $MISSING"
+    # shellcheck disable=SC2086
+    apt_get install -y -q $MISSING
+    MISSING=$(missing_packages | tr '\n' ' ')
+    if [ -n "$MISSING" ]; then
+        echo "still missing after install: $MISSING" >&2
+        exit 1
+    fi
+else
+    log "all apt packages already installed"
+fi
+
+# --- static Windows dependencies -------------------------------------------
+# Source package name -> stamp name. Order matters: vorbis needs ogg.
+LIBS=(libogg libvorbis minizip)
+
+stamp_of() { echo "$DEPS_PREFIX/$1/.stamp-$2"; }
+
+need_build() {
+    local lib t
+    for lib in "${LIBS[@]}"; do
+        for t in "${TRIPLES[@]}"; do
+            [ -f "$(stamp_of "$t" "$lib")" ] || return 0
+        done
+    done
+    return 1
+}
+
+# Fetch (once) and unpack a Debian source package; prints the unpacked dir.
+fetch_source() {
+    local pkg=$1 dir
+    mkdir -p "$BUILD_ROOT/src/$pkg"
+    dir=$(find "$BUILD_ROOT/src/$pkg" -mindepth 1 -maxdepth 1 -type d -name "$pkg-*" | head -n1)
+    if [ -z "$dir" ]; then
+        (cd "$BUILD_ROOT/src/$pkg" &&
+            apt_get source -q -o APT::Sandbox::User=root "$pkg" >&2)
+        dir=$(find "$BUILD_ROOT/src/$pkg" -mindepth 1 -maxdepth 1 -type d -name "$pkg-*" | head -n1)
+    fi
+    [ -n "$dir" ] || { echo "no unpacked source for $pkg" >&2; exit 1; }
+    echo "$dir"
+}
+
+# Copy the pristine (patched) tree per target so builds never share state.
+fresh_tree() {
+    local src=$1 t=$2 name dst
+    name=$(basename "$src")
+    dst="$BUILD_ROOT/build/$t/$name"
+    rm -rf "$dst"
+    mkdir -p "$BUILD_ROOT/build/$t"
+    cp -a "$src" "$dst"
+    echo "$dst"
+}
+
+check_syms() {
+    local t=$1 lib=$2
+    shift 2
+    local s syms
+    # Read nm fully first: grep -q closing the pipe early trips pipefail.
+    syms=$("$t-nm" -g --defined-only "$lib" 2>/dev/null) || { echo "cannot read $lib" >&2; return 1; }
+    for s in "$@"; do
+        if ! grep -Eq "[[:space:]]_?$s\$" <<<"$syms"; then
+            echo "symbol $s missing from $lib" >&2
+            return 1
+        fi
+    done
+}
+
+build_autotools() {
+    # $1 tree, $2 triple, rest: extra configure flags. Output goes to a log,
+    # shown only on failure.
+    local tree=$1 t=$2
+    shift 2
+    local prefix="$DEPS_PREFIX/$t"
+    local logf
+    logf="$BUILD_ROOT/logs/$(basename "$tree")-$t.log"
+    mkdir -p "$BUILD_ROOT/logs"
+    if ! (
+        set -e
+        cd "$tree"
+        # Regenerate so Debian's patched configure.ac/Makefile.am take effect.
+        autoreconf -fi
+        ./configure \
+            --host="$t" --prefix="$prefix" \
+            --enable-static --disable-shared \
+            CC="$t-gcc-posix" AR="$t-ar" RANLIB="$t-ranlib" STRIP="$t-strip" \
+            PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" \
+            CPPFLAGS="-I$prefix/include -I/usr/$t/include" \
+            LDFLAGS="-L$prefix/lib -L/usr/$t/lib" \
+            CFLAGS="-O2" \
+            "$@"
+        make -j"$JOBS"
+        make install
+    ) >"$logf" 2>&1; then
+        echo "build failed in $tree, last lines of $logf:" >&2
+        tail -n 40 "$logf" >&2
+        exit 1
+    fi
+}
+
+if need_build; then
+    mkdir -p "$BUILD_ROOT"
+    for t in "${TRIPLES[@]}"; do
+        command -v "$t-gcc-posix" >/dev/null || { echo "$t-gcc-posix not found" >&2; exit 1; }
+        prefix="$DEPS_PREFIX/$t"
+        mkdir -p "$prefix/include" "$prefix/lib"
+
+        # libogg
+        if [ ! -f "$(stamp_of "$t" libogg)" ]; then
+            log "building libogg for $t"
+            tree=$(fresh_tree "$(fetch_source libogg)" "$t")
+            build_autotools "$tree" "$t"
+            check_syms "$t" "$prefix/lib/libogg.a" ogg_sync_init
+            touch "$(stamp_of "$t" libogg)"
+        fi
+
+        # libvorbis (+ vorbisfile, vorbisenc), against the libogg above
+        if [ ! -f "$(stamp_of "$t" libvorbis)" ]; then
+            log "building libvorbis for $t"
+            tree=$(fresh_tree "$(fetch_source libvorbis)" "$t")
+            build_autotools "$tree" "$t" \
+                --with-ogg="$prefix" --disable-docs --disable-examples --disable-oggtest
+            check_syms "$t" "$prefix/lib/libvorbis.a" vorbis_info_init
+            check_syms "$t" "$prefix/lib/libvorbisfile.a" ov_open_callbacks
+            check_syms "$t" "$prefix/lib/libvorbisenc.a" vorbis_encode_init_vbr
+            touch "$(stamp_of "$t" libvorbis)"
+        fi
+
+        # minizip, against Debian's mingw zlib in /usr/<triple>
+        if [ ! -f "$(stamp_of "$t" minizip)" ]; then
+            log "building minizip for $t"
+            tree=$(fresh_tree "$(fetch_source minizip)" "$t")
+            build_autotools "$tree" "$t"
+            # The Windows file API layer must be in; some trees don't install its header.
+            if [ ! -f "$prefix/include/minizip/iowin32.h" ]; then
+                install -m 644 "$(find "$tree" -name iowin32.h | head -n1)" "$prefix/include/minizip/iowin32.h"
+            fi
+            check_syms "$t" "$prefix/lib/libminizip.a" unzOpen2 zipOpen fill_win32_filefunc
+            for h in unzip.h zip.h ioapi.h iowin32.h; do
+                [ -f "$prefix/include/minizip/$h" ] || { echo "missing $prefix/include/minizip/$h" >&2; exit 1; }
+            done
+            touch "$(stamp_of "$t" minizip)"
+        fi
+
+        # Static-only: no import libs or DLLs. The .la files and docs are
+        # not used by our CMake build and only carry build-time paths.
+        rm -f "$prefix"/lib/*.dll.a "$prefix"/bin/*.dll "$prefix"/lib/*.la
+        rm -rf "$prefix/share/doc"
+    done
+else
+    log "mingw dependencies already built in $DEPS_PREFIX"
+fi
+
+# --- summary ---------------------------------------------------------------
+log "done in $(( $(date +%s) - START ))s"
+for t in "${TRIPLES[@]}"; do
+    log "$t: $DEPS_PREFIX/$t"
+    for a in libminizip.a libogg.a libvorbis.a libvorbisfile.a libvorbisenc.a; do
+        printf '[setup]   %-16s %s\n' "$a" "$([ -f "$DEPS_PREFIX/$t/lib/$a" ] && echo ok || echo MISSING)"
+    done
+done
+log "compilers: $(command -v i686-w64-mingw32-g++-posix) $(command -v x86_64-w64-mingw32-g++-posix)"

@@ -1,0 +1,151 @@
+// The builder's patcher files read back through the patcher's own extraction pass, its
+// refusals, and what list and verify report.
+#include "mkpatch/build.h"
+#include "mkpatch/inspect.h"
+#include "patcher/archive.h"
+#include "patcher/extract.h"
+#include "tests/support/zip_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string capture(bool (*run)(const std::string&, FILE*, std::string&), const std::string& path, bool& ok,
+                    std::string& error) {
+    FILE* out = std::tmpfile();
+    ok = run(path, out, error);
+    std::rewind(out);
+    std::string text;
+    char chunk[4096];
+    size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, out)) > 0)
+        text.append(chunk, got);
+    std::fclose(out);
+    return text;
+}
+
+void makePayload() {
+    fs::create_directories("payload/Patch/a");
+    fs::create_directories("payload/Data/empty-folder");
+    fixture::writeFile("payload/patch.bat", "@echo off\r\nsondrel.exe %1 %2\r\n");
+    fixture::writeFile("payload/Patch/a/x.ogg", fixture::randomBytes(70000, 1));
+    fixture::writeFile("payload/Data/text.txt", fixture::sampleText(100000));
+    fixture::writeFile("payload/Data/zero.dat", "");
+    fixture::writeFile("stub.exe", "MZ" + fixture::randomBytes(3000, 2));
+}
+
+}  // namespace
+
+TEST(Builder, PatcherFileIsTheStubFollowedByAnArchiveThePatcherExtracts) {
+    fixture::ScopedTempDir dir;
+    makePayload();
+    std::string error;
+    ASSERT_TRUE(mkpatch::buildPatch("stub.exe", "patch.exe", "payload", error)) << error;
+    std::string stub = fixture::readFile("stub.exe");
+    std::string file = fixture::readFile("patch.exe");
+    EXPECT_EQ(stub, file.substr(0, stub.size()));
+    EXPECT_EQ("PK\x03\x04", file.substr(stub.size(), 4));  // the archive starts right behind the image
+
+    fs::create_directories("game");
+    fs::current_path("game");
+    testing::internal::CaptureStdout();
+    unzFile archive = patcher::openPatchArchive((dir.path() + "/patch.exe").c_str());
+    ASSERT_NE(nullptr, archive);
+    EXPECT_EQ(0, patcher::extractAllEntries(archive));
+    unzClose(archive);
+    EXPECT_EQ(" extracting: Data/text.txt\n extracting: Data/zero.dat\n"
+              " extracting: Patch/a/x.ogg\n extracting: patch.bat\n",
+              testing::internal::GetCapturedStdout());
+    fs::current_path(dir.path());
+    for (const char* name : {"patch.bat", "Patch/a/x.ogg", "Data/text.txt", "Data/zero.dat"})
+        EXPECT_EQ(fixture::readFile(std::string("payload/") + name), fixture::readFile(std::string("game/") + name))
+            << name;
+    EXPECT_FALSE(fs::exists("game/Data/empty-folder"));  // folders come only from file names
+}
+
+TEST(Builder, ListShowsEachEntryWithItsMethod) {
+    fixture::ScopedTempDir dir;
+    makePayload();
+    std::string error;
+    ASSERT_TRUE(mkpatch::buildPatch("stub.exe", "patch.exe", "payload", error)) << error;
+    bool ok = false;
+    std::string listing = capture(mkpatch::listPatch, "patch.exe", ok, error);
+    EXPECT_TRUE(ok) << error;
+    EXPECT_NE(std::string::npos, listing.find("    100000")) << listing;
+    EXPECT_NE(std::string::npos, listing.find("deflate  ")) << listing;
+    EXPECT_NE(std::string::npos, listing.find("stored   ")) << listing;  // random data stays stored
+    EXPECT_NE(std::string::npos, listing.find(" Patch/a/x.ogg\n")) << listing;
+    EXPECT_EQ(5, std::count(listing.begin(), listing.end(), '\n'));
+}
+
+TEST(Builder, RefusesNamesThePatcherWouldRefuseAndWritesNothing) {
+    const std::string longName = std::string(200, 'd') + "/" + std::string(60, 'f');
+    std::vector<std::string> badNames = {longName};
+#ifndef _WIN32
+    // Names a POSIX folder can hold that the patcher reads as leaving the install folder.
+    badNames.push_back("..\\escape.txt");
+    badNames.push_back("C:drive.txt");
+#endif
+    for (const std::string& bad : badNames) {
+        SCOPED_TRACE(bad);
+        fixture::ScopedTempDir dir;
+        makePayload();
+        fs::create_directories(fs::path("payload/" + bad).parent_path());
+        fixture::writeFile("payload/" + bad, "bad");
+        std::string error;
+        EXPECT_FALSE(mkpatch::buildPatch("stub.exe", "patch.exe", "payload", error));
+        EXPECT_NE(std::string::npos, error.find("the patcher would refuse \"" + bad + "\"")) << error;
+        std::vector<std::string> top;
+        for (const auto& e : fs::directory_iterator("."))
+            top.push_back(e.path().filename().string());
+        std::sort(top.begin(), top.end());
+        EXPECT_EQ((std::vector<std::string>{"payload", "stub.exe"}), top);
+    }
+}
+
+TEST(Builder, ReportsMissingInputsWithoutWritingOutput) {
+    fixture::ScopedTempDir dir;
+    makePayload();
+    std::string error;
+    EXPECT_FALSE(mkpatch::buildPatch("stub.exe", "patch.exe", "no-such-folder", error));
+    EXPECT_NE(std::string::npos, error.find("no-such-folder"));
+    EXPECT_FALSE(mkpatch::buildPatch("missing-stub.exe", "patch.exe", "payload", error));
+    EXPECT_NE(std::string::npos, error.find("missing-stub.exe"));
+    fs::create_directories("hollow/inner");
+    EXPECT_FALSE(mkpatch::buildPatch("stub.exe", "patch.exe", "hollow", error));
+    EXPECT_NE(std::string::npos, error.find("no files"));
+    EXPECT_FALSE(fs::exists("patch.exe"));
+}
+
+TEST(Verify, PassesSoundArchivesAndFailsDamagedOnes) {
+    fixture::ScopedTempDir dir;
+    std::string sound = fixture::makeZip({{"a.txt", fixture::sampleText(9000)}, {"b/c.txt", "c"}});
+    fixture::writeFile("sound.exe", "MZ" + sound);
+    std::string damaged = sound;
+    fixture::breakFirstCrc(damaged);
+    fixture::writeFile("damaged.exe", "MZ" + damaged);
+    fixture::writeFile("unsafe.exe", "MZ" + fixture::makeZip({{"../a.txt", "x"}}));
+    fixture::writeFile("cut.exe", "MZ" + sound.substr(0, sound.size() - 5));
+
+    bool ok = false;
+    std::string error;
+    std::string report = capture(mkpatch::verifyPatch, "sound.exe", ok, error);
+    EXPECT_TRUE(ok) << report;
+    EXPECT_EQ("ok   a.txt\nok   b/c.txt\n2 entries, all sound\n", report);
+
+    report = capture(mkpatch::verifyPatch, "damaged.exe", ok, error);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ("FAIL a.txt: CRC check failed (error -105)\n", report);
+
+    report = capture(mkpatch::verifyPatch, "unsafe.exe", ok, error);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ("FAIL ../a.txt: \"..\" in path\n", report);
+
+    capture(mkpatch::verifyPatch, "cut.exe", ok, error);
+    EXPECT_FALSE(ok);
+    EXPECT_NE(std::string::npos, error.find("no readable patch archive"));
+}

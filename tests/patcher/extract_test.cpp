@@ -1,0 +1,318 @@
+// The extraction pass against archives made here: console lines, files, folders, times,
+// refusals and the statuses that stop the pass.
+#include "patcher/archive.h"
+#include "patcher/extract.h"
+#include "platform/platform.h"
+#include "tests/support/zip_fixture.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+using fixture::Entry;
+
+namespace {
+
+struct Extraction {
+    int status = 0;
+    bool opened = false;
+    std::string output;
+    std::vector<std::string> tree;  // everything below the install folder afterwards
+};
+
+// Writes `prefix` + `zip` as a patcher file, then extracts it into a fresh install folder
+// `root/game` (which may be prepared by `prepare`) with that folder current.
+template <typename Prepare>
+Extraction extractInto(const fixture::ScopedTempDir& root, const std::string& zip, const std::string& prefix,
+                       Prepare prepare) {
+    std::string file = root.path() + "/patch.bin";
+    fixture::writeFile(file, prefix + zip);
+    fs::path game = fs::path(root.path()) / "game";
+    fs::create_directories(game);
+    fs::current_path(game);
+    prepare();
+    Extraction result;
+    testing::internal::CaptureStdout();
+    unzFile archive = patcher::openPatchArchive(file.c_str());
+    result.opened = archive != nullptr;
+    if (archive) {
+        result.status = patcher::extractAllEntries(archive);
+        unzClose(archive);
+    }
+    std::fflush(stdout);
+    result.output = testing::internal::GetCapturedStdout();
+    fs::current_path(root.path());
+    result.tree = fixture::listTree(game.string());
+    return result;
+}
+
+Extraction extract(const fixture::ScopedTempDir& root, const std::string& zip, const std::string& prefix = "") {
+    return extractInto(root, zip, prefix, [] {});
+}
+
+std::string game(const fixture::ScopedTempDir& root, const std::string& name) {
+    return root.path() + "/game/" + name;
+}
+
+// What the platform's local time makes of a DOS date and time.
+time_t dosToLocal(unsigned long dosDate) {
+    struct tm local = {};
+    local.tm_year = static_cast<int>((dosDate >> 25) & 0x7F) + 80;
+    local.tm_mon = static_cast<int>((dosDate >> 21) & 0x0F) - 1;
+    local.tm_mday = static_cast<int>((dosDate >> 16) & 0x1F);
+    local.tm_hour = static_cast<int>((dosDate >> 11) & 0x1F);
+    local.tm_min = static_cast<int>((dosDate >> 5) & 0x3F);
+    local.tm_sec = static_cast<int>(dosDate & 0x1F) * 2;
+    local.tm_isdst = -1;
+    return mktime(&local);
+}
+
+time_t modificationTime(const std::string& path) {
+    struct stat info;
+    EXPECT_EQ(0, stat(path.c_str(), &info)) << path;
+    return info.st_mtime;
+}
+
+}  // namespace
+
+TEST(Extraction, CreatesMissingFoldersWithOnlyTheExtractingLine) {
+    fixture::ScopedTempDir root;
+    Extraction result = extract(root, fixture::makeZip({{"a/b/c.txt", "deep"}}));
+    ASSERT_TRUE(result.opened);
+    EXPECT_EQ(0, result.status);
+    EXPECT_EQ(" extracting: a/b/c.txt\n", result.output);
+    EXPECT_EQ((std::vector<std::string>{"a/", "a/b/", "a/b/c.txt"}), result.tree);
+    EXPECT_EQ("deep", fixture::readFile(game(root, "a/b/c.txt")));
+}
+
+TEST(Extraction, BackslashSeparatesFoldersLikeSlash) {
+    fixture::ScopedTempDir root;
+    Extraction result = extract(root, fixture::makeZip({{"d\\e\\f.txt", "back"}, {"d/g.txt", "fwd"}}));
+    EXPECT_EQ(0, result.status);
+    EXPECT_EQ(" extracting: d\\e\\f.txt\n extracting: d/g.txt\n", result.output);
+    EXPECT_EQ((std::vector<std::string>{"d/", "d/e/", "d/e/f.txt", "d/g.txt"}), result.tree);
+    EXPECT_EQ("back", fixture::readFile(game(root, "d/e/f.txt")));
+}
+
+TEST(Extraction, FolderEntryCreatesTheFolder) {
+    fixture::ScopedTempDir root;
+    Extraction result = extract(root, fixture::makeZip({{"x/", "", 0}, {"x/y.txt", "in x"}}));
+    EXPECT_EQ(0, result.status);
+    EXPECT_EQ("creating directory: x/\n extracting: x/y.txt\n", result.output);
+    EXPECT_TRUE(fs::is_directory(game(root, "x")));
+}
+
+TEST(Extraction, ArchiveWithNoEntriesPrintsNothing) {
+    // minizip finds an end record only past the first byte, as it stands behind a stub.
+    fixture::ScopedTempDir root;
+    std::string endRecord("PK\x05\x06", 4);
+    endRecord.append(18, '\0');
+    Extraction result = extract(root, endRecord, "MZ stub");
+    ASSERT_TRUE(result.opened);
+    EXPECT_EQ(0, result.status);
+    EXPECT_EQ("", result.output);
+    EXPECT_TRUE(result.tree.empty());
+}
+
+TEST(Extraction, EntryTimesAreTheDosTimeTakenAsLocalTime) {
+    fixture::ScopedTempDir root;
+    const unsigned long winter = (43ul << 25) | (1ul << 21) | (20ul << 16) | (8ul << 11) | (30ul << 5) | 7ul;
+    Extraction result = extract(root, fixture::makeZip({{"empty.txt", "", 0, winter},
+                                                        {"full.txt", fixture::sampleText(50000), 8}}));
+    EXPECT_EQ(0, result.status);
+    EXPECT_EQ(0u, fs::file_size(game(root, "empty.txt")));
+    EXPECT_EQ(dosToLocal(winter), modificationTime(game(root, "empty.txt")));
+    EXPECT_EQ(dosToLocal(fixture::kSampleDosDate), modificationTime(game(root, "full.txt")));
+}
+
+#ifndef _WIN32
+TEST(Extraction, EntryTimesFollowTheTimeZone) {
+    const char* saved = std::getenv("TZ");
+    std::string previous = saved ? saved : "";
+    setenv("TZ", "America/New_York", 1);
+    tzset();
+    {
+        fixture::ScopedTempDir root;
+        Extraction result = extract(root, fixture::makeZip({{"t.txt", "time"}}));
+        EXPECT_EQ(0, result.status);
+        time_t written = modificationTime(game(root, "t.txt"));
+        // 2021-06-15 13:45:30 in New York (EDT, UTC-4) is 17:45:30 UTC.
+        struct tm utc = {};
+        utc.tm_year = 121, utc.tm_mon = 5, utc.tm_mday = 15, utc.tm_hour = 17, utc.tm_min = 45, utc.tm_sec = 30;
+        EXPECT_EQ(timegm(&utc), written);
+    }
+    if (saved)
+        setenv("TZ", previous.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
+#endif
+
+TEST(Extraction, ReplacesReadOnlyFilesAndLeavesThemWritable) {
+    fixture::ScopedTempDir root;
+    Extraction result = extractInto(root, fixture::makeZip({{"data/ro.txt", "new content"}}), "", [] {
+        fs::create_directories("data");
+        fixture::writeFile("data/ro.txt", "old");
+        platform::setFileAttributes("data/ro.txt", platform::kAttributeReadOnly);
+        ASSERT_TRUE(platform::fileAttributes("data/ro.txt") & platform::kAttributeReadOnly);
+    });
+    EXPECT_EQ(0, result.status);
+    EXPECT_EQ("new content", fixture::readFile(game(root, "data/ro.txt")));
+    EXPECT_FALSE(platform::fileAttributes(game(root, "data/ro.txt").c_str()) & platform::kAttributeReadOnly);
+}
+
+TEST(Extraction, DamagedEntryIsWrittenWholeThenStopsThePassWithCrcError) {
+    fixture::ScopedTempDir root;
+    std::string text = fixture::sampleText(20000);
+    std::string zip = fixture::makeZip({{"bad.txt", text}, {"after.txt", "never"}});
+    fixture::breakFirstCrc(zip);
+    Extraction result = extract(root, zip);
+    EXPECT_EQ(UNZ_CRCERROR, result.status);
+    EXPECT_EQ(" extracting: bad.txt\nerror -105 with zipfile in unzCloseCurrentFile\n", result.output);
+    EXPECT_EQ(text, fixture::readFile(game(root, "bad.txt")));
+    EXPECT_EQ(dosToLocal(fixture::kSampleDosDate), modificationTime(game(root, "bad.txt")));
+    EXPECT_FALSE(fixture::exists(game(root, "after.txt")));
+}
+
+TEST(Extraction, ReadsTheSameArchiveBehindAnyPrefix) {
+    std::string big = fixture::randomBytes(300000, 7) + fixture::sampleText(300000);
+    std::string zip = fixture::makeZip({{"patch.bat", "@echo off\r\n"},
+                                        {"Patch/a/x.ogg", big},
+                                        {"Patch/b/stored.bin", fixture::randomBytes(5000, 9), 0},
+                                        {"readme.txt", fixture::sampleText(3000)}});
+    for (size_t prefixSize : {0, 1, 511, 4096, 65536, 300001}) {
+        SCOPED_TRACE("prefix of " + std::to_string(prefixSize) + " bytes");
+        fixture::ScopedTempDir root;
+        Extraction result = extract(root, zip, fixture::randomBytes(prefixSize, static_cast<uint32_t>(prefixSize)));
+        ASSERT_TRUE(result.opened);
+        EXPECT_EQ(0, result.status);
+        EXPECT_EQ(big, fixture::readFile(game(root, "Patch/a/x.ogg")));
+        EXPECT_EQ(fixture::randomBytes(5000, 9), fixture::readFile(game(root, "Patch/b/stored.bin")));
+        EXPECT_EQ((std::vector<std::string>{"Patch/", "Patch/a/", "Patch/a/x.ogg", "Patch/b/",
+                                            "Patch/b/stored.bin", "patch.bat", "readme.txt"}),
+                  result.tree);
+    }
+}
+
+TEST(Extraction, PatcherFileCutInsideOrBeforeItsEndRecordWritesNothing) {
+    std::string zip = fixture::makeZip({{"a.txt", fixture::sampleText(4000)}, {"b.txt", "b"}});
+    // Without its end record the archive does not open; with the record's offsets cut away
+    // it opens, but its first entry cannot be read.
+    for (size_t cut : {size_t{10}, size_t{20}, size_t{22}, size_t{23}, zip.size() / 2, zip.size()}) {
+        SCOPED_TRACE("cut " + std::to_string(cut) + " bytes off the end");
+        fixture::ScopedTempDir root;
+        Extraction result = extract(root, zip.substr(0, zip.size() - cut), "MZ stub bytes");
+        if (cut >= 22) {
+            EXPECT_FALSE(result.opened);
+        }
+        EXPECT_TRUE(!result.opened || result.status != 0);
+        EXPECT_TRUE(result.tree.empty());
+    }
+}
+
+TEST(Extraction, RefusesNamesThatLeaveTheInstallFolder) {
+    const std::string longName = std::string(200, 'n') + "/" + std::string(55, 'm');  // 256 bytes
+    struct Case {
+        std::string name;
+        std::string shown;  // what the console line names
+    } cases[] = {
+        {"../evil.txt", "../evil.txt"},
+        {"a/../../evil.txt", "a/../../evil.txt"},
+        {"..\\evil.txt", "..\\evil.txt"},
+        {"a\\..\\..\\evil.txt", "a\\..\\..\\evil.txt"},
+        {"/abs.txt", "/abs.txt"},
+        {"\\abs.txt", "\\abs.txt"},
+        {"C:evil.txt", "C:evil.txt"},
+        {"c:/evil.txt", "c:/evil.txt"},
+        {"../", "../"},
+        {"sub/..", "sub/.."},
+        {longName, longName.substr(0, 255) + "..."},
+        {std::string(300, 'z'), std::string(255, 'z') + "..."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fixture::ScopedTempDir root;
+        Extraction result = extract(root, fixture::makeZip({{"good.txt", "fine"}, {c.name, "bad"}, {"later.txt", "x"}}));
+        EXPECT_EQ(UNZ_BADZIPFILE, result.status);
+        EXPECT_NE(std::string::npos, result.output.find("refusing entry " + c.shown)) << result.output;
+        EXPECT_EQ((std::vector<std::string>{"good.txt"}), result.tree);
+        EXPECT_EQ((std::vector<std::string>{"game/", "game/good.txt", "patch.bin"}), fixture::listTree(root.path()));
+    }
+}
+
+TEST(Extraction, AcceptsTheLongestNameThatFits) {
+    fixture::ScopedTempDir root;
+    const std::string name = std::string(100, 'a') + "/" + std::string(100, 'b') + "/" + std::string(53, 'c');
+    ASSERT_EQ(255u, name.size());
+    Extraction result = extract(root, fixture::makeZip({{name, "long"}, {"x..y/..z", "dots inside names"}}));
+    EXPECT_EQ(0, result.status);
+    EXPECT_EQ("long", fixture::readFile(game(root, name)));
+    EXPECT_EQ("dots inside names", fixture::readFile(game(root, "x..y/..z")));
+}
+
+TEST(Extraction, RefusesEntriesMinizipWouldHandOverUndecoded) {
+    struct Case {
+        Entry entry;
+        std::string line;
+    } cases[] = {
+        {{"packed.bz2", "BZh91AY&SY raw bytes", 12}, "refusing entry packed.bz2: unsupported compression method 12"},
+        {{"lzma.bin", "raw", 14}, "refusing entry lzma.bin: unsupported compression method 14"},
+        {{"secret.txt", "looks plain", 0, fixture::kSampleDosDate, 1}, "refusing entry secret.txt: encrypted entry"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.entry.name);
+        fixture::ScopedTempDir root;
+        Extraction result = extract(root, fixture::makeZip({{"first.txt", "ok"}, c.entry}));
+        EXPECT_EQ(UNZ_BADZIPFILE, result.status);
+        EXPECT_EQ(" extracting: first.txt\n" + c.line + "\n", result.output);
+        EXPECT_EQ((std::vector<std::string>{"first.txt"}), result.tree);
+    }
+}
+
+TEST(Extraction, FileThatCannotBeCreatedIsReportedAndSkipped) {
+    // A folder in the way stands for a file another program holds: the create fails.
+    fixture::ScopedTempDir root;
+    Extraction result = extractInto(root, fixture::makeZip({{"blocked", "new"}, {"next.txt", "still extracted"}}),
+                                    "", [] { fs::create_directories("blocked/inside"); });
+    EXPECT_EQ(0, result.status);
+    EXPECT_EQ("error opening blocked\n extracting: next.txt\n", result.output);
+    EXPECT_TRUE(fs::is_directory(game(root, "blocked/inside")));
+    EXPECT_EQ("still extracted", fixture::readFile(game(root, "next.txt")));
+}
+
+#ifndef _WIN32
+TEST(Extraction, FullDiskStopsThePassWithWriteError) {
+    // /dev/full refuses every write: a large block fails in the copy loop, a small one
+    // only when the buffered file is closed.
+    for (size_t size : {size_t{100000}, size_t{10}}) {
+        SCOPED_TRACE(std::to_string(size) + " bytes");
+        fixture::ScopedTempDir root;
+        Extraction result =
+            extractInto(root, fixture::makeZip({{"full.bin", fixture::randomBytes(size, 3)}, {"after.txt", "no"}}),
+                        "", [] { ASSERT_EQ(0, symlink("/dev/full", "full.bin")); });
+        EXPECT_EQ(UNZ_ERRNO, result.status);
+        EXPECT_EQ(" extracting: full.bin\nerror in writing extracted file\n", result.output);
+        EXPECT_FALSE(fixture::exists(game(root, "after.txt")));
+    }
+}
+#endif
+
+TEST(FolderPath, CreatesEveryLevelQuietly) {
+    fixture::ScopedTempDir root;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(1, patcher::makeFolderPath("one/two\\three/"));
+    EXPECT_EQ(1, patcher::makeFolderPath("one/two"));  // already there
+    EXPECT_EQ(0, patcher::makeFolderPath(""));
+    std::string output = testing::internal::GetCapturedStdout();
+    EXPECT_EQ("", output);
+    EXPECT_TRUE(fs::is_directory("one/two/three"));
+}
