@@ -1,0 +1,158 @@
+#!/usr/bin/env bash
+# The 64-bit Windows patcher under Wine: registry, extraction, the script run by Wine's command
+# interpreter with both quoted folders, each outcome's message box (read through the message
+# box trace, photographed, dismissed with a key press) and its exit status, and a file that
+# another process holds without sharing.
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+patcher_exe=$(realpath "$1")
+mkpatch_exe=$(realpath "$2")
+holdfile_exe=$(realpath "$3")
+shots=$4
+. "$here/../scripts/lib.sh"
+. "$here/wine_session.sh"
+
+mkdir -p "$shots"
+work=$(mktemp -d)
+cleanup() {
+    touch "$work/release" 2>/dev/null
+    stop_display
+    chmod -R u+w "$work" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+start_display || exit 1
+
+key='HKLM\Software\Pellmark\Torvicor\Vardane'
+register() { "$WINE64" reg add "$key" /v Path /t REG_SZ /d "$1" /f >/dev/null 2>&1; }
+unregister() { "$WINE64" reg delete "$key" /f >/dev/null 2>&1; }
+
+# run_patcher EXE SHOT-NAME: runs it in $work, photographs and dismisses its message box;
+# sets out (console lines), msg (the outcome message), rc (exit status), and shell_msg (the
+# text of an error box the shell showed first, if any).
+run_patcher() {
+    (cd "$work" && WINEDEBUG=+msgbox exec "$WINE64" "$1" >"$work/out.txt" 2>"$work/err.txt") &
+    local pid=$! window="" candidate dismissed=" " i
+    shell_msg=""
+    for i in $(seq 1 240); do
+        kill -0 "$pid" 2>/dev/null || break
+        for candidate in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
+            if [ "$(xdotool getwindowname "$candidate" 2>/dev/null)" = "Vardane Patch 1.02" ]; then
+                window=$candidate
+                break
+            fi
+            case "$dismissed" in *" $candidate "*) continue ;; esac
+            # Any other box comes from the shell: photograph and dismiss it, once.
+            dismissed="$dismissed$candidate "
+            sleep 1
+            import -window root "$shots/$2-shell.png" 2>/dev/null
+            xdotool windowfocus --sync "$candidate" 2>/dev/null
+            xdotool key Return
+        done
+        [ -n "$window" ] && break
+        sleep 0.5
+    done
+    if [ -n "$window" ]; then
+        sleep 1
+        import -window root "$shots/$2.png" 2>/dev/null
+        xdotool windowfocus --sync "$window" 2>/dev/null
+        xdotool key Return
+    else
+        echo "no message box appeared for $2" >&2
+        kill "$pid" 2>/dev/null
+    fi
+    wait "$pid"
+    rc=$?
+    out=$(tr -d '\r' <"$work/out.txt")
+    local texts
+    texts=$(sed -n 's/.*MSGBOX_OnInit L"\(.*\)"\r*$/\1/p' "$work/err.txt")
+    msg=$(printf '%s\n' "$texts" | tail -n 1)
+    [ "$(printf '%s\n' "$texts" | wc -l)" -gt 1 ] && shell_msg=$(printf '%s\n' "$texts" | head -n 1)
+    return 0
+}
+
+build_patch() {  # build_patch PAYLOAD-DIR OUT
+    WINEDEBUG=-all "$WINE64" "$mkpatch_exe" build --stub "$(windows_path "$patcher_exe")" \
+        --out "$(windows_path "$2")" "$(windows_path "$1")" >/dev/null
+}
+
+mkdir -p "$work/payload/Data" "$work/payload/Patch/a"
+printf 'new data' >"$work/payload/Data/a.txt"
+printf 'replacement' >"$work/payload/Data/locked.txt"
+printf 'fresh' >"$work/payload/Data/ro.txt"
+printf 'sound' >"$work/payload/Patch/a/x.ogg"
+printf '@echo off\r\necho [%%1] [%%2]> script-args.txt\r\ncd> script-dir.txt\r\nexit /b 3\r\n' \
+    >"$work/payload/patch.bat"
+build_patch "$work/payload" "$work/patch.exe"
+check "mkpatch.exe built the patcher file" test -s "$work/patch.exe"
+
+# Outcome 0, with one file held open by another process and one read-only file.
+game="$work/game"
+mkdir -p "$game/Data"
+printf 'old content' >"$game/Data/locked.txt"
+printf 'stale' >"$game/Data/ro.txt"
+chmod a-w "$game/Data/ro.txt"
+WINEDEBUG=-all "$WINE64" "$holdfile_exe" "$(windows_path "$game/Data/locked.txt")" \
+    "$(windows_path "$work/ready")" "$(windows_path "$work/release")" &
+holder=$!
+for i in $(seq 1 100); do [ -e "$work/ready" ] && break; sleep 0.2; done
+check "the other process holds the file" test -e "$work/ready"
+register "$(windows_path "$game")"
+run_patcher "$work/patch.exe" outcome-0-success
+touch "$work/release"
+wait "$holder"
+check "success exits 0" same 0 "$rc"
+check "success message box" same "Patch was successfully applied." "$msg"
+check "the held file gets the error-opening line" same " extracting: Data/a.txt
+error opening Data/locked.txt
+ extracting: Data/ro.txt
+ extracting: Patch/a/x.ogg
+ extracting: patch.bat" "$(printf '%s\n' "$out" | tail -n 5)"
+check "the held file keeps its old content" same "old content" "$(cat "$game/Data/locked.txt")"
+check "the rest is extracted" same "new data" "$(cat "$game/Data/a.txt")"
+check "the read-only file is replaced" same "fresh" "$(cat "$game/Data/ro.txt")"
+check "and is writable afterwards" test -w "$game/Data/ro.txt" -a "$(stat -c %A "$game/Data/ro.txt" | cut -c3)" = w
+check "the script got both quoted folders" same "[\"$(windows_path "$game")\\Patch\\\"] [\"$(windows_path "$game")\\Sounds\\\"]" \
+    "$(tr -d '\r' <"$game/script-args.txt")"
+check "the script ran in the install folder" same "$(windows_path "$game")" "$(tr -d '\r' <"$game/script-dir.txt")"
+
+# Outcome 2: no key, then an empty value; nothing is touched.
+unregister
+mkdir -p "$work/untouched"
+run_patcher "$work/patch.exe" outcome-2-no-key
+check "no key exits 1" same 1 "$rc"
+check "no key message box" same "Vardane not found!" "$msg"
+check "no key prints the banner only" same "Vardane Patcher 1.0" "$(printf '%s\n' "$out" | head -n 1)"
+check "no key writes nothing" same 3 "$(printf '%s\n' "$out" | wc -l)"
+register ""
+run_patcher "$work/patch.exe" outcome-2-empty-path
+check "empty path message box" same "Vardane not found!" "$msg"
+check "empty path exits 1" same 1 "$rc"
+
+# Outcome 3: the folder does not exist.
+register "$(windows_path "$work/missing")"
+run_patcher "$work/patch.exe" outcome-3-invalid
+check "invalid folder exits 1" same 1 "$rc"
+check "invalid folder message box" same "Invalid Vardane installation" "$msg"
+check "invalid folder is not created" test ! -e "$work/missing"
+
+# Outcome 5: the archive is cut before its end record, or the script is missing.
+head -c $(($(stat -c %s "$work/patch.exe") - 40)) "$work/patch.exe" >"$work/cut.exe"
+mkdir -p "$work/game5"
+register "$(windows_path "$work/game5")"
+run_patcher "$work/cut.exe" outcome-5-truncated
+check "truncated exits 1" same 1 "$rc"
+check "truncated message box" same "Patch file is corrupted" "$msg"
+check "truncated writes nothing" same "" "$(ls "$work/game5")"
+
+mkdir -p "$work/noscript/Data"
+printf 'x' >"$work/noscript/Data/only.txt"
+build_patch "$work/noscript" "$work/noscript.exe"
+run_patcher "$work/noscript.exe" outcome-5-no-script
+check "the shell reports the missing script first" contains "File not found" "$shell_msg"
+check "missing script exits 1" same 1 "$rc"
+check "missing script message box" same "Patch file is corrupted" "$msg"
+check "missing script still extracted the files" same "x" "$(cat "$work/game5/Data/only.txt")"
+
+unregister
+finish
