@@ -9,6 +9,10 @@ bash scripts/setup.sh
 export VARDANE_WINEPREFIX="${VARDANE_WINEPREFIX:-$PWD/build/wineprefix}"
 export WINEPREFIX="$VARDANE_WINEPREFIX"
 export WINEDEBUG=-all
+# One virtual display for every Windows test, there before the Wine server starts.
+. scripts/lib/wine-session.sh
+start_display
+trap stop_display EXIT
 
 for preset in native mingw-i686 mingw-x86_64; do
     echo "== $preset"

@@ -10,7 +10,7 @@ mkpatch_exe=$(realpath "$2")
 holdfile_exe=$(realpath "$3")
 shots=$4
 . "$here/../scripts/lib.sh"
-. "$here/wine_session.sh"
+. "$here/../../scripts/lib/wine-session.sh"
 
 mkdir -p "$shots"
 work=$(mktemp -d)
@@ -27,48 +27,15 @@ key='HKLM\Software\Pellmark\Torvicor\Vardane'
 register() { "$WINE64" reg add "$key" /v Path /t REG_SZ /d "$1" /f >/dev/null 2>&1; }
 unregister() { "$WINE64" reg delete "$key" /f >/dev/null 2>&1; }
 
-# run_patcher EXE SHOT-NAME: runs it in $work, photographs and dismisses its message box;
-# sets out (console lines), msg (the outcome message), rc (exit status), and shell_msg (the
-# text of an error box the shell showed first, if any).
+# run_patcher EXE SHOT-NAME: runs it in $work; sets out (console lines), msg (the outcome
+# message), shell_msg (an error box the shell showed first) and rc (exit status).
 run_patcher() {
-    (cd "$work" && WINEDEBUG=+msgbox exec "$WINE64" "$1" >"$work/out.txt" 2>"$work/err.txt") &
-    local pid=$! window="" candidate dismissed=" " i
-    shell_msg=""
-    for i in $(seq 1 240); do
-        kill -0 "$pid" 2>/dev/null || break
-        for candidate in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
-            if [ "$(xdotool getwindowname "$candidate" 2>/dev/null)" = "Vardane Patch 1.02" ]; then
-                window=$candidate
-                break
-            fi
-            case "$dismissed" in *" $candidate "*) continue ;; esac
-            # Any other box comes from the shell: photograph and dismiss it, once.
-            dismissed="$dismissed$candidate "
-            sleep 1
-            import -window root "$shots/$2-shell.png" 2>/dev/null
-            xdotool windowfocus --sync "$candidate" 2>/dev/null
-            xdotool key Return
-        done
-        [ -n "$window" ] && break
-        sleep 0.5
-    done
-    if [ -n "$window" ]; then
-        sleep 1
-        import -window root "$shots/$2.png" 2>/dev/null
-        xdotool windowfocus --sync "$window" 2>/dev/null
-        xdotool key Return
-    else
-        echo "no message box appeared for $2" >&2
-        kill "$pid" 2>/dev/null
-    fi
-    wait "$pid"
-    rc=$?
+    cd "$work"
+    run_with_message_boxes "Vardane Patch 1.02" "$shots/$2" "$work/out.txt" "$work/err.txt" "$1"
+    cd - >/dev/null
     out=$(tr -d '\r' <"$work/out.txt")
-    local texts
-    texts=$(sed -n 's/.*MSGBOX_OnInit L"\(.*\)"\r*$/\1/p' "$work/err.txt")
-    msg=$(printf '%s\n' "$texts" | tail -n 1)
-    [ "$(printf '%s\n' "$texts" | wc -l)" -gt 1 ] && shell_msg=$(printf '%s\n' "$texts" | head -n 1)
-    return 0
+    read_message_boxes "$work/err.txt"
+    rc=$box_rc
 }
 
 build_patch() {  # build_patch PAYLOAD-DIR OUT

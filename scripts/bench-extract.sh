@@ -1,0 +1,308 @@
+#!/usr/bin/env bash
+# Extraction benchmark: the native patcher against Info-ZIP unzip on the same patcher file.
+# Two payloads: many small-to-medium files in nested folders, and one 1 GiB entry.
+# Wall time and peak RSS come from GNU time; every run extracts into a new empty folder.
+#
+#   bash scripts/bench-extract.sh
+#   RUNS=3 SKIP_HUGE=1 bash scripts/bench-extract.sh
+#
+# Options (environment):
+#   RUNS=5          timed runs per tool, many-files payload
+#   RUNS_HUGE=3     timed runs per tool, 1 GiB payload
+#   SKIP_HUGE=1     leave out the 1 GiB payload
+#   FILES=2000      files in the many-files payload (spread over 20 folders)
+#   PAYLOAD_MB=200  its total size, MiB
+#   HUGE_MB=1024    size of the single large entry, MiB
+#   MIN_FREE_GB=4   refuse to start with less free space under ${TMPDIR:-/tmp}
+set -euo pipefail
+
+RUNS="${RUNS:-5}"
+RUNS_HUGE="${RUNS_HUGE:-3}"
+SKIP_HUGE="${SKIP_HUGE:-0}"
+FILES="${FILES:-2000}"
+PAYLOAD_MB="${PAYLOAD_MB:-200}"
+HUGE_MB="${HUGE_MB:-1024}"
+MIN_FREE_GB="${MIN_FREE_GB:-4}"
+RSS_TARGET_MB=8
+FOLDERS=20
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+bin="$root/build/native/bin"
+parent="${TMPDIR:-/tmp}"
+
+say() { printf '%s\n' "$*"; }
+fail() { printf 'bench-extract: FAIL: %s\n' "$*" >&2; exit 1; }
+
+[ -x /usr/bin/time ] || fail "GNU time is missing (apt-get install time)"
+command -v unzip >/dev/null || fail "unzip is missing (apt-get install unzip)"
+
+free_kb=$(df -Pk "$parent" | awk 'NR == 2 { print $4 }')
+if [ "$free_kb" -lt $((MIN_FREE_GB * 1024 * 1024)) ]; then
+    say "bench-extract: only $((free_kb / 1024 / 1024)) GB free under $parent; it needs about" \
+        "$MIN_FREE_GB GB. Point TMPDIR at a roomier disk, or try SKIP_HUGE=1 MIN_FREE_GB=1." >&2
+    exit 1
+fi
+
+if [ ! -x "$bin/patcher" ] || [ ! -x "$bin/mkpatch" ]; then
+    say "== building the native preset"
+    (cd "$root" && cmake --preset native >/dev/null && cmake --build --preset native)
+fi
+
+scratch="$(mktemp -d "$parent/bench-extract.XXXXXX")"
+# Extracted files may come out read-only; rm needs write permission on their folders.
+trap 'chmod -R u+w "$scratch" 2>/dev/null; rm -rf "$scratch"' EXIT
+
+start=$SECONDS
+mib() { awk -v b="$1" 'BEGIN { printf "%.1f", b / 1048576 }'; }
+
+# --- data pools ---------------------------------------------------------------------------
+# Files are cut from two pools, so generation costs little more than the copy. The pools come
+# from fixed seeds: reruns pack the same bytes.
+
+make_pools() {
+    # Word-like lines from a small made-up vocabulary: compresses about 3:1, like scripts and
+    # configuration text.
+    awk -v n=$((16 * 1048576)) 'BEGIN {
+        srand(7)
+        split("ka ro mi te su na lo ve dri an or el ith um pa ser gon tal qu ix bar den", s, " ")
+        for (i = 1; i <= 3000; i++) {
+            w = ""; k = 1 + int(rand() * 4)
+            for (j = 0; j < k; j++) w = w s[1 + int(rand() * 22)]
+            v[i] = w
+        }
+        for (t = 0; t < n; t += length(l)) {
+            l = ""; k = 5 + int(rand() * 12)
+            for (j = 0; j < k; j++) { r = rand(); l = l (j ? " " : "") v[1 + int(r * r * 3000)] }
+            if (rand() < 0.2) l = l " " int(rand() * 100000)
+            l = l (rand() < 0.1 ? ".\n\n" : ".\n")
+            printf "%s", l
+        }
+    }' >"$scratch/text.pool"
+    truncate -s $((16 * 1048576)) "$scratch/text.pool"
+
+    # Incompressible bytes, like textures and sounds: a fixed-key AES-CTR stream, or the
+    # kernel's random bytes where openssl is missing.
+    if command -v openssl >/dev/null; then
+        head -c $((64 * 1048576)) /dev/zero |
+            openssl enc -aes-128-ctr -nosalt -K 000102030405060708090a0b0c0d0e0f \
+                -iv 00000000000000000000000000000000 >"$scratch/random.pool"
+    else
+        head -c $((64 * 1048576)) /dev/urandom >"$scratch/random.pool"
+    fi
+}
+
+# One perl process cuts every file: a process per file costs more than the copying here.
+# Reads "kind offset size path" lines; kind t cuts from the text pool, b from the random one.
+cut_files() {  # cut_files DIR < list
+    perl -e '
+        use File::Path qw(make_path);
+        my ($dir, $text, $random) = @ARGV;
+        sub slurp { open(my $f, "<:raw", $_[0]) or die "$_[0]: $!"; local $/; return <$f> }
+        my %pool = (t => slurp($text), b => slurp($random));
+        while (<STDIN>) {
+            my ($kind, $offset, $size, $path) = split;
+            (my $folder = "$dir/$path") =~ s{/[^/]*$}{};
+            make_path($folder);
+            open(my $out, ">:raw", "$dir/$path") or die "$dir/$path: $!";
+            print $out substr($pool{$kind}, $offset, $size);
+            close($out) or die "$dir/$path: $!";
+        }' "$1" "$scratch/text.pool" "$scratch/random.pool"
+}
+
+# A sorted list of "path md5" lines plus the folder list: equal manifests, equal trees.
+manifest() {  # manifest DIR OUT
+    (
+        cd "$1"
+        find . -type d | LC_ALL=C sort
+        find . -type f -print0 | LC_ALL=C sort -z | xargs -0 -r md5sum
+    ) >"$2"
+}
+
+build_patch() {  # build_patch PAYLOAD OUT
+    "$bin/mkpatch" build --stub "$bin/patcher" --out "$2" "$1" >/dev/null
+    chmod +x "$2"
+}
+
+# --- the two payloads ---------------------------------------------------------------------
+
+make_many_files() {  # make_many_files DIR
+    local dir=$1
+    # Sizes are log-uniform (text 512 B..512 KiB, binary 4 KiB..1 MiB), then scaled to the
+    # wanted total; three files in five are text. Each line: kind offset size path.
+    awk -v files="$FILES" -v folders="$FOLDERS" -v total=$((PAYLOAD_MB * 1048576)) \
+        -v pool=$((16 * 1048576)) -v rpool=$((64 * 1048576)) 'BEGIN {
+        srand(11)
+        split("Data Textures Sounds Scripts", top, " ")
+        per = int((files + folders - 1) / folders)
+        for (i = 0; i < files; i++) {
+            text[i] = (i % 5) < 3
+            lo = text[i] ? log(512) : log(4096); hi = text[i] ? log(524288) : log(1048576)
+            size[i] = exp(lo + rand() * (hi - lo)); sum += size[i]
+        }
+        for (i = 0; i < files; i++) {
+            f = int(i / per)
+            folder = sprintf("%s/set%02d", top[1 + f % 4], f)
+            if (f % 3 == 0) folder = folder "/extra"
+            s = (i % 500 == 499) ? 0 : int(size[i] * total / sum)
+            room = (text[i] ? pool : rpool) - s
+            printf "%s %d %d %s/f%04d.%s\n", text[i] ? "t" : "b", int(rand() * room), s,
+                folder, i, text[i] ? "txt" : "bin"
+        }
+    }' >"$scratch/files.list"
+
+    cut_files "$dir" <"$scratch/files.list"
+    printf 'exit 0\n' >"$dir/patch.bat"
+}
+
+make_huge() {  # make_huge DIR
+    mkdir -p "$1/Data"
+    # Level-9 deflate crawls through plain text (a few MB/s), so the text half of each MiB is
+    # one 16 KiB passage repeated: it still inflates as text but packs quickly. The other half
+    # is random. Net: the entry deflates to a bit over half its size.
+    perl -e '
+        my ($mib, $text, $random) = @ARGV;
+        sub slurp { open(my $f, "<:raw", $_[0]) or die "$_[0]: $!"; local $/; return <$f> }
+        my ($t, $r) = (slurp($text), slurp($random));
+        my $half = 512 * 1024;
+        my @repeated = map { substr($t, $_ * 7 * 16384, 16384) x 32 } 0 .. 31;
+        binmode STDOUT;
+        for my $i (0 .. $mib - 1) {
+            print $repeated[$i % 32], substr($r, ($i % 128) * $half, $half);
+        }' "$HUGE_MB" "$scratch/text.pool" "$scratch/random.pool" >"$1/Data/huge.pak"
+    printf 'exit 0\n' >"$1/patch.bat"
+}
+
+# --- timed runs ---------------------------------------------------------------------------
+
+# Each run leaves "wall-seconds peak-KiB" in $scratch/time.txt. GNU time puts a "Command
+# exited with non-zero status" line first when the command fails, hence tail.
+
+run_patcher() {  # run_patcher PATCHFILE DEST
+    printf 'REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Pellmark\\Torvicor\\Vardane]\r\n"Path"="%s"\r\n' \
+        "$2" >"$scratch/registry.reg"
+    local rc=0
+    PATCHER_REGISTRY="$scratch/registry.reg" /usr/bin/time -f '%e %M' -o "$scratch/time.txt" \
+        "$1" >"$scratch/patcher.out" 2>"$scratch/patcher.err" || rc=$?
+    if [ "$rc" -ne 0 ] || ! grep -q 'successfully applied' "$scratch/patcher.err"; then
+        tail -n 5 "$scratch/patcher.out" "$scratch/patcher.err" >&2
+        fail "patcher exited with status $rc"
+    fi
+}
+
+run_unzip() {  # run_unzip PATCHFILE DEST
+    local rc=0
+    # Status 1 is the warning about the executable in front of the archive.
+    /usr/bin/time -f '%e %M' -o "$scratch/time.txt" \
+        unzip -o -qq "$1" -d "$2" >"$scratch/unzip.out" 2>&1 || rc=$?
+    if [ "$rc" -gt 1 ]; then
+        tail -n 5 "$scratch/unzip.out" >&2
+        fail "unzip exited with status $rc"
+    fi
+}
+
+median() {  # median < numbers
+    sort -g | awk '{ v[NR] = $1 } END {
+        if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+declare -A result
+
+bench() {  # bench NAME PATCHFILE RUNS REFERENCE-MANIFEST
+    local name=$1 patch=$2 runs=$3 reference=$4 i tool wall rss dest
+    # Both tools read the patcher file from the page cache, never the first one alone.
+    cat "$patch" >/dev/null
+    : >"$scratch/$name.patcher.times"
+    : >"$scratch/$name.unzip.times"
+    printf '  %-4s %-8s %8s %14s\n' run tool 'wall s' 'peak RSS MiB'
+    for ((i = 1; i <= runs; i++)); do
+        for tool in patcher unzip; do
+            dest="$scratch/out-$tool"
+            mkdir "$dest"
+            # Write-back left over from the run before must not land on this one's clock.
+            sync
+            "run_$tool" "$patch" "$dest"
+            read -r wall rss < <(tail -n 1 "$scratch/time.txt")
+            echo "$wall $rss" >>"$scratch/$name.$tool.times"
+            printf '  %-4s %-8s %8s %14s\n' "$i" "$tool" "$wall" "$(mib $((rss * 1024)))"
+            if [ "$i" -eq 1 ]; then
+                manifest "$dest" "$scratch/$name.$tool.manifest"
+            fi
+            chmod -R u+w "$dest"
+            rm -rf "$dest"
+        done
+        if [ "$i" -eq 1 ]; then
+            cmp -s "$scratch/$name.patcher.manifest" "$scratch/$name.unzip.manifest" || {
+                diff "$scratch/$name.patcher.manifest" "$scratch/$name.unzip.manifest" | head -n 20 >&2
+                fail "$name: the patcher and unzip extracted different trees"
+            }
+            cmp -s "$scratch/$name.patcher.manifest" "$reference" || {
+                diff "$reference" "$scratch/$name.patcher.manifest" | head -n 20 >&2
+                fail "$name: the extracted tree differs from the payload"
+            }
+            say "  (run 1: patcher and unzip trees identical, and equal to the payload)"
+        fi
+    done
+    for tool in patcher unzip; do
+        result[$name.$tool.wall]=$(cut -d' ' -f1 "$scratch/$name.$tool.times" | median)
+        result[$name.$tool.rss]=$(mib "$(cut -d' ' -f2 "$scratch/$name.$tool.times" | median | awk '{ print $1 * 1024 }')")
+    done
+    result[$name.ratio]=$(awk -v p="${result[$name.patcher.wall]}" -v u="${result[$name.unzip.wall]}" \
+        'BEGIN { if (u > 0) printf "%.2f", p / u; else print "n/a" }')
+    say "  median: patcher ${result[$name.patcher.wall]} s, unzip ${result[$name.unzip.wall]} s," \
+        "ratio ${result[$name.ratio]}; peak RSS patcher ${result[$name.patcher.rss]} MiB," \
+        "unzip ${result[$name.unzip.rss]} MiB"
+}
+
+describe() {  # describe NAME PATCHFILE PAYLOAD-BYTES ENTRIES
+    local archive=$(($(stat -c %s "$2") - $(stat -c %s "$bin/patcher")))
+    result[$1.what]="$4 entries, $(mib "$3") MiB -> archive $(mib "$archive") MiB"
+    say "  ${result[$1.what]}"
+}
+
+# --- main ---------------------------------------------------------------------------------
+
+say "bench-extract: scratch $scratch, RUNS=$RUNS, RUNS_HUGE=$RUNS_HUGE, SKIP_HUGE=$SKIP_HUGE"
+say "  $(nproc) cores, patcher $(stat -c %s "$bin/patcher") bytes, $(unzip -v | head -n 1)"
+make_pools
+
+say ""
+say "== many files: generating $FILES files, ~$PAYLOAD_MB MiB"
+t=$SECONDS
+make_many_files "$scratch/many"
+manifest "$scratch/many" "$scratch/many.reference"
+bytes=$(du -sb "$scratch/many" | cut -f1)
+build_patch "$scratch/many" "$scratch/many.exe"
+rm -rf "$scratch/many"
+describe many "$scratch/many.exe" "$bytes" $(($(wc -l <"$scratch/files.list") + 1))
+say "  generated and packed in $((SECONDS - t)) s"
+bench many "$scratch/many.exe" "$RUNS" "$scratch/many.reference"
+rm -f "$scratch/many.exe"
+
+if [ "$SKIP_HUGE" != 1 ]; then
+    say ""
+    say "== one large entry: generating $HUGE_MB MiB"
+    t=$SECONDS
+    make_huge "$scratch/huge"
+    manifest "$scratch/huge" "$scratch/huge.reference"
+    bytes=$(du -sb "$scratch/huge" | cut -f1)
+    build_patch "$scratch/huge" "$scratch/huge.exe"
+    rm -rf "$scratch/huge"
+    describe huge "$scratch/huge.exe" "$bytes" 2
+    say "  generated and packed in $((SECONDS - t)) s"
+    bench huge "$scratch/huge.exe" "$RUNS_HUGE" "$scratch/huge.reference"
+    rm -f "$scratch/huge.exe"
+fi
+
+say ""
+say "== summary (medians; warm page cache, extraction into empty folders)"
+for name in many huge; do
+    [ -n "${result[$name.ratio]:-}" ] || continue
+    label="many files"
+    runs=$RUNS
+    [ "$name" = huge ] && label="one large entry" && runs=$RUNS_HUGE
+    say "  $label: ${result[$name.what]}, runs per tool: $runs"
+    say "    wall      patcher ${result[$name.patcher.wall]} s   unzip ${result[$name.unzip.wall]} s   patcher/unzip ${result[$name.ratio]}"
+    verdict=$(awk -v r="${result[$name.patcher.rss]}" -v t=$RSS_TARGET_MB 'BEGIN { print (r < t) ? "under" : "OVER" }')
+    say "    peak RSS  patcher ${result[$name.patcher.rss]} MiB ($verdict the $RSS_TARGET_MB MiB target)   unzip ${result[$name.unzip.rss]} MiB"
+done
+say "  total run time $((SECONDS - start)) s"
