@@ -306,6 +306,30 @@ TEST(Extraction, FullDiskStopsThePassWithWriteError) {
 }
 #endif
 
+#ifndef _WIN32
+TEST(Extraction, ReadsArchivesMadeByInfoZip) {
+    if (std::system("zip -v >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "Info-ZIP zip is not installed";
+    fixture::ScopedTempDir root;
+    fs::create_directories("src/a/b");
+    fs::create_directories("src/hollow");
+    fixture::writeFile("src/a/b/c.txt", fixture::sampleText(30000));
+    fixture::writeFile("src/empty.txt", "");
+    fixture::writeFile("src/a\\back.txt", "a backslash inside a POSIX name");
+    ASSERT_EQ(0, std::system("touch -d '2019-05-04 03:02:08' src/a/b/c.txt && "
+                             "cd src && zip -q -r -X ../made.zip a empty.txt hollow 'a\\back.txt'"));
+    Extraction result = extract(root, fixture::readFile("made.zip"), "MZ");
+    EXPECT_EQ(0, result.status);
+    EXPECT_EQ("creating directory: a/\ncreating directory: a/b/\n extracting: a/b/c.txt\n extracting: empty.txt\n"
+              "creating directory: hollow/\n extracting: a\\back.txt\n",
+              result.output);
+    EXPECT_EQ(fixture::sampleText(30000), fixture::readFile(game(root, "a/b/c.txt")));
+    EXPECT_EQ("a backslash inside a POSIX name", fixture::readFile(game(root, "a/back.txt")));
+    EXPECT_TRUE(fs::is_directory(game(root, "hollow")));
+    EXPECT_EQ(modificationTime("src/a/b/c.txt"), modificationTime(game(root, "a/b/c.txt")));
+}
+#endif
+
 TEST(FolderPath, CreatesEveryLevelQuietly) {
     fixture::ScopedTempDir root;
     testing::internal::CaptureStdout();
