@@ -1,4 +1,4 @@
-# zlib and minizip as imported targets: Debian's -dev packages natively, and for the
+# zlib, minizip and the Ogg Vorbis libraries as imported targets: Debian's -dev packages natively, and for the
 # mingw targets the static libraries that scripts/setup.sh builds into VARDANE_DEPS.
 if(WIN32)
     set(VARDANE_DEPS "$ENV{VARDANE_DEPS}" CACHE PATH "Prefix of the mingw builds of the dependencies")
@@ -24,6 +24,22 @@ if(WIN32)
         IMPORTED_LOCATION ${MINIZIP_LIBRARY}
         INTERFACE_INCLUDE_DIRECTORIES ${MINIZIP_INCLUDE_DIR}
         INTERFACE_LINK_LIBRARIES deps::zlib)
+
+    # libvorbisenc is only for the tests, which make their own Ogg Vorbis fixtures.
+    set(previous "")
+    foreach(lib ogg vorbis vorbisfile vorbisenc)
+        find_library(${lib}_LIBRARY NAMES lib${lib}.a PATHS ${dep_prefix}/lib NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+        if(NOT ${lib}_LIBRARY)
+            message(FATAL_ERROR "lib${lib}.a not found for ${MINGW_TRIPLE}: run scripts/setup.sh first")
+        endif()
+        add_library(deps::${lib} STATIC IMPORTED)
+        set_target_properties(deps::${lib} PROPERTIES
+            IMPORTED_LOCATION ${${lib}_LIBRARY}
+            INTERFACE_INCLUDE_DIRECTORIES ${dep_prefix}/include)
+    endforeach()
+    set_target_properties(deps::vorbis PROPERTIES INTERFACE_LINK_LIBRARIES deps::ogg)
+    set_target_properties(deps::vorbisfile PROPERTIES INTERFACE_LINK_LIBRARIES deps::vorbis)
+    set_target_properties(deps::vorbisenc PROPERTIES INTERFACE_LINK_LIBRARIES deps::vorbis)
 else()
     find_package(ZLIB REQUIRED)
     find_package(PkgConfig REQUIRED)
@@ -31,4 +47,10 @@ else()
     add_library(deps::zlib ALIAS ZLIB::ZLIB)
     add_library(deps::minizip INTERFACE IMPORTED)
     target_link_libraries(deps::minizip INTERFACE PkgConfig::MINIZIP ZLIB::ZLIB)
+    pkg_check_modules(VORBISFILE REQUIRED IMPORTED_TARGET vorbisfile)
+    pkg_check_modules(VORBISENC REQUIRED IMPORTED_TARGET vorbisenc vorbis ogg)
+    add_library(deps::vorbisfile ALIAS PkgConfig::VORBISFILE)
+    add_library(deps::vorbisenc ALIAS PkgConfig::VORBISENC)
+    # An independent WAV reader and writer for the tests.
+    pkg_check_modules(SNDFILE IMPORTED_TARGET sndfile)
 endif()

@@ -39,6 +39,22 @@ bool setFileAttributes(const char* path, unsigned long attributes);
 // creation and last-write times; the last-access time is kept. Failures leave the times alone.
 void setFileTimesFromDos(const char* path, unsigned long dosDate);
 
+// Opens a file for reading with the C runtime's streams ("rb").
+FILE* openFileForReading(const char* path);
+
+// Unbuffered files with positioned reads and writes: every call is one system call.
+// Read mode: the file must exist and others may only read it while it is open.
+// Write mode: the file is created or truncated, readable and writable, and shared with no one.
+typedef void* FileHandle;
+extern const FileHandle kInvalidFile;
+FileHandle openStreamFile(const char* name, bool readMode);
+unsigned long streamFileSize(FileHandle file);  // low 32 bits
+// Moves to `distance` from the start, or from the current position; returns the new position.
+unsigned long setStreamPosition(FileHandle file, long distance, bool fromCurrent);
+bool readStreamFile(FileHandle file, void* buffer, unsigned long count, unsigned long* done);
+bool writeStreamFile(FileHandle file, const void* data, unsigned long count, unsigned long* done);
+void closeStreamFile(FileHandle file);
+
 // The file functions minizip reads the patch archive with.
 void fillArchiveFileFunctions(zlib_filefunc_def_s* functions);
 

@@ -1,12 +1,15 @@
 // POSIX file and folder functions: '\' counts as '/', the read-only attribute is the owner's
-// write permission, and file times are set from the DOS time taken as local time.
+// write permission, file times are set from the DOS time taken as local time, and the
+// stream's sharing rules become advisory locks (shared for reading, exclusive for writing).
 #include "platform/platform.h"
 #include "platform/posix/internal.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <ctime>
 
 namespace platform {
@@ -78,6 +81,61 @@ void setFileTimesFromDos(const char* path, unsigned long dosDate) {
         futimens(fd, times);
     }
     close(fd);
+}
+
+FILE* openFileForReading(const char* path) {
+    return std::fopen(nativePath(path).c_str(), "rb");
+}
+
+const FileHandle kInvalidFile = reinterpret_cast<FileHandle>(-1);
+
+namespace {
+
+int descriptor(FileHandle file) {
+    return static_cast<int>(reinterpret_cast<intptr_t>(file));
+}
+
+}  // namespace
+
+FileHandle openStreamFile(const char* name, bool readMode) {
+    std::string path = nativePath(name);
+    int fd = readMode ? open(path.c_str(), O_RDONLY) : open(path.c_str(), O_RDWR | O_CREAT, 0666);
+    if (fd < 0)
+        return kInvalidFile;
+    // Truncate only once the file is ours: a writer must not empty a file someone else holds.
+    if (flock(fd, (readMode ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0 || (!readMode && ftruncate(fd, 0) != 0)) {
+        close(fd);
+        return kInvalidFile;
+    }
+    return reinterpret_cast<FileHandle>(static_cast<intptr_t>(fd));
+}
+
+unsigned long streamFileSize(FileHandle file) {
+    struct stat info;
+    if (fstat(descriptor(file), &info) != 0)
+        return 0xFFFFFFFFul;
+    return static_cast<unsigned long>(info.st_size) & 0xFFFFFFFFul;
+}
+
+unsigned long setStreamPosition(FileHandle file, long distance, bool fromCurrent) {
+    off_t at = lseek(descriptor(file), distance, fromCurrent ? SEEK_CUR : SEEK_SET);
+    return static_cast<unsigned long>(at) & 0xFFFFFFFFul;
+}
+
+bool readStreamFile(FileHandle file, void* buffer, unsigned long count, unsigned long* done) {
+    ssize_t got = read(descriptor(file), buffer, count);
+    *done = got > 0 ? static_cast<unsigned long>(got) : 0;
+    return got >= 0;
+}
+
+bool writeStreamFile(FileHandle file, const void* data, unsigned long count, unsigned long* done) {
+    ssize_t put = write(descriptor(file), data, count);
+    *done = put > 0 ? static_cast<unsigned long>(put) : 0;
+    return put >= 0;
+}
+
+void closeStreamFile(FileHandle file) {
+    close(descriptor(file));
 }
 
 }  // namespace platform

@@ -1,7 +1,10 @@
-// Win32 file and folder functions of the extraction pass: SetCurrentDirectoryA,
-// CreateDirectoryA with default security, Get/SetFileAttributesA, and the file-time sequence
-// CreateFileA (read/write, no sharing, OPEN_EXISTING), GetFileTime, DosDateTimeToFileTime,
-// LocalFileTimeToFileTime, SetFileTime, CloseHandle.
+// Win32 file and folder functions. The extraction pass: SetCurrentDirectoryA, CreateDirectoryA
+// with default security, Get/SetFileAttributesA, and the file-time sequence CreateFileA
+// (read/write, no sharing, OPEN_EXISTING), GetFileTime, DosDateTimeToFileTime,
+// LocalFileTimeToFileTime, SetFileTime, CloseHandle. The converter's stream: CreateFileA with
+// GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING (read) or GENERIC_READ | GENERIC_WRITE, no
+// sharing, CREATE_ALWAYS (write), FILE_ATTRIBUTE_NORMAL; GetFileSize, SetFilePointer,
+// ReadFile, WriteFile, CloseHandle.
 #include "platform/platform.h"
 #include "platform/win32/win32.h"
 
@@ -53,6 +56,45 @@ void setFileTimesFromDos(const char* path, unsigned long dosDate) {
     ::DosDateTimeToFileTime(static_cast<WORD>(dosDate >> 16), static_cast<WORD>(dosDate), &local);
     ::LocalFileTimeToFileTime(&local, &utc);
     ::SetFileTime(file, &utc, &accessed, &utc);
+    ::CloseHandle(file);
+}
+
+FILE* openFileForReading(const char* path) {
+    return std::fopen(path, "rb");
+}
+
+const FileHandle kInvalidFile = INVALID_HANDLE_VALUE;
+
+FileHandle openStreamFile(const char* name, bool readMode) {
+    if (readMode)
+        return ::CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    return ::CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+}
+
+unsigned long streamFileSize(FileHandle file) {
+    DWORD high = 0;
+    return ::GetFileSize(file, &high);
+}
+
+unsigned long setStreamPosition(FileHandle file, long distance, bool fromCurrent) {
+    return ::SetFilePointer(file, distance, NULL, fromCurrent ? FILE_CURRENT : FILE_BEGIN);
+}
+
+bool readStreamFile(FileHandle file, void* buffer, unsigned long count, unsigned long* done) {
+    DWORD got = 0;
+    BOOL ok = ::ReadFile(file, buffer, count, &got, NULL);
+    *done = got;
+    return ok != 0;
+}
+
+bool writeStreamFile(FileHandle file, const void* data, unsigned long count, unsigned long* done) {
+    DWORD put = 0;
+    BOOL ok = ::WriteFile(file, data, count, &put, NULL);
+    *done = put;
+    return ok != 0;
+}
+
+void closeStreamFile(FileHandle file) {
     ::CloseHandle(file);
 }
 

@@ -1,0 +1,27 @@
+// OggSource construction surfaces an unusable file as kFileNotOpened from its first seek.
+#include "sondrel/audio/ogg_source.h"
+
+namespace sondrel {
+
+OggSource::OggSource(const std::string& path, bool readMode)
+    : decoder_(new VorbisDecoder(path, readMode)), size_(0), name_(path) {
+    try {
+        decoder_->seekSample(0);
+    } catch (...) {
+        delete decoder_;  // a source that throws leaves nothing open behind it
+        throw;
+    }
+    format_ = decoder_->format();
+    size_ = decoder_->size();
+}
+
+OggSource::~OggSource() {
+    delete decoder_;
+}
+
+void OggSource::readAll(char* buffer, uint32_t size) {
+    decoder_->seekSample(0);
+    decoder_->read(buffer, size);
+}
+
+}  // namespace sondrel

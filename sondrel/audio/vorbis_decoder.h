@@ -1,0 +1,48 @@
+// VorbisDecoder: one Ogg Vorbis file opened through libvorbisfile with the converter's own
+// standard-I/O callbacks, measured, and decoded into 16-bit little-endian signed PCM.
+#pragma once
+
+#include "sondrel/audio/wave_format.h"
+
+#include <vorbis/vorbisfile.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace sondrel {
+
+class VorbisDecoder {
+public:
+    // Never throws; any failure leaves the decoder not open.
+    VorbisDecoder(const std::string& path, bool readMode);
+    ~VorbisDecoder();
+
+    bool isOpen() const { return open_; }
+    uint32_t size() const { return size_; }
+    const WaveFormat& format() const { return format_; }
+
+    // ov_pcm_seek to `sample`; throws kFileNotOpened when not open.
+    int seekSample(long sample);
+    // Decodes up to `size` bytes; returns the last ov_read result. Throws kFileNotOpened.
+    long read(char* buffer, uint32_t size);
+
+    VorbisDecoder(const VorbisDecoder&) = delete;
+    VorbisDecoder& operator=(const VorbisDecoder&) = delete;
+
+private:
+    bool measure();
+
+    FILE* file_;
+    std::string name_;
+    bool open_;
+    bool readMode_;
+    bool streamOpened_;  // ov_open_callbacks took the file: ov_clear releases both
+    bool badLink_;       // libvorbisfile must not be asked again after OV_EBADLINK
+    uint32_t size_;
+    ov_callbacks callbacks_;
+    OggVorbis_File vf_;
+    WaveFormat format_;
+};
+
+}  // namespace sondrel

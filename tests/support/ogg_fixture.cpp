@@ -1,0 +1,158 @@
+// Encodes test streams through libvorbisenc; edits pages and recomputes Ogg checksums.
+#include "tests/support/ogg_fixture.h"
+
+#include <vorbis/vorbisenc.h>
+
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+
+namespace fixture {
+
+namespace {
+
+const double kPi = 3.14159265358979323846;
+
+void append(std::string& out, const ogg_page& page) {
+    out.append(reinterpret_cast<const char*>(page.header), page.header_len);
+    out.append(reinterpret_cast<const char*>(page.body), page.body_len);
+}
+
+uint32_t oggCrc(const unsigned char* data, size_t size) {
+    uint32_t crc = 0;
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= static_cast<uint32_t>(data[i]) << 24;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 0x80000000u) ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+    }
+    return crc;
+}
+
+size_t pageLength(const std::string& ogg, size_t at) {
+    size_t segments = static_cast<unsigned char>(ogg.at(at + 26));
+    size_t body = 0;
+    for (size_t i = 0; i < segments; ++i)
+        body += static_cast<unsigned char>(ogg.at(at + 27 + i));
+    return 27 + segments + body;
+}
+
+void mendChecksum(std::string& ogg, size_t at) {
+    size_t length = pageLength(ogg, at);
+    for (int i = 0; i < 4; ++i)
+        ogg[at + 22 + i] = 0;
+    uint32_t crc = oggCrc(reinterpret_cast<const unsigned char*>(ogg.data() + at), length);
+    for (int i = 0; i < 4; ++i)
+        ogg[at + 22 + i] = static_cast<char>(crc >> (8 * i));
+}
+
+}  // namespace
+
+std::vector<int16_t> tones(int channels, int rate, long frames) {
+    std::vector<int16_t> samples(static_cast<size_t>(frames) * channels);
+    for (long f = 0; f < frames; ++f)
+        for (int c = 0; c < channels; ++c) {
+            double t = static_cast<double>(f) / rate;
+            double v = 0.4 * std::sin(2 * kPi * (220.0 * (c + 1)) * t) + 0.2 * std::sin(2 * kPi * 1375.0 * t);
+            samples[static_cast<size_t>(f) * channels + c] = static_cast<int16_t>(v * 32767);
+        }
+    return samples;
+}
+
+std::string encodeVorbis(int channels, int rate, const std::vector<int16_t>& samples, int serial) {
+    vorbis_info info;
+    vorbis_info_init(&info);
+    if (vorbis_encode_init_vbr(&info, channels, rate, 0.4f) != 0)
+        throw std::runtime_error("vorbis_encode_init_vbr refused the format");
+    vorbis_comment comment;
+    vorbis_comment_init(&comment);
+    vorbis_dsp_state dsp;
+    vorbis_block block;
+    vorbis_analysis_init(&dsp, &info);
+    vorbis_block_init(&dsp, &block);
+    ogg_stream_state stream;
+    ogg_stream_init(&stream, serial);
+
+    std::string out;
+    ogg_packet id, comments, code;
+    vorbis_analysis_headerout(&dsp, &comment, &id, &comments, &code);
+    ogg_stream_packetin(&stream, &id);
+    ogg_stream_packetin(&stream, &comments);
+    ogg_stream_packetin(&stream, &code);
+    ogg_page page;
+    while (ogg_stream_flush(&stream, &page))
+        append(out, page);
+
+    const long frames = static_cast<long>(samples.size() / channels);
+    const long chunk = 1024;
+    for (long done = 0;; done += chunk) {
+        long n = frames - done < chunk ? frames - done : chunk;
+        if (n <= 0) {
+            vorbis_analysis_wrote(&dsp, 0);
+        } else {
+            float** buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(n));
+            for (long f = 0; f < n; ++f)
+                for (int c = 0; c < channels; ++c)
+                    buffer[c][f] = samples[static_cast<size_t>(done + f) * channels + c] / 32768.0f;
+            vorbis_analysis_wrote(&dsp, static_cast<int>(n));
+        }
+        while (vorbis_analysis_blockout(&dsp, &block) == 1) {
+            vorbis_analysis(&block, NULL);
+            vorbis_bitrate_addblock(&block);
+            ogg_packet packet;
+            while (vorbis_bitrate_flushpacket(&dsp, &packet)) {
+                ogg_stream_packetin(&stream, &packet);
+                while (ogg_stream_pageout(&stream, &page))
+                    append(out, page);
+            }
+        }
+        if (n <= 0)
+            break;
+    }
+    while (ogg_stream_flush(&stream, &page))
+        append(out, page);
+
+    ogg_stream_clear(&stream);
+    vorbis_block_clear(&block);
+    vorbis_dsp_clear(&dsp);
+    vorbis_comment_clear(&comment);
+    vorbis_info_clear(&info);
+    return out;
+}
+
+std::vector<size_t> oggPages(const std::string& ogg) {
+    std::vector<size_t> pages;
+    for (size_t at = 0; at + 27 <= ogg.size(); at += pageLength(ogg, at)) {
+        if (ogg.compare(at, 4, "OggS") != 0)
+            throw std::runtime_error("not an Ogg page boundary");
+        pages.push_back(at);
+    }
+    return pages;
+}
+
+std::string withoutPage(const std::string& ogg, size_t index) {
+    std::vector<size_t> pages = oggPages(ogg);
+    size_t at = pages.at(index);
+    return ogg.substr(0, at) + ogg.substr(at + pageLength(ogg, at));
+}
+
+std::string withLastGranule(const std::string& ogg, uint64_t granule) {
+    std::string out = ogg;
+    size_t at = oggPages(out).back();
+    for (int i = 0; i < 8; ++i)
+        out[at + 6 + i] = static_cast<char>(granule >> (8 * i));
+    mendChecksum(out, at);
+    return out;
+}
+
+std::string withSampleRate(const std::string& ogg, uint32_t rate) {
+    std::string out = ogg;
+    // First page: one segment, then the identification packet: type, "vorbis", version,
+    // channels, rate.
+    size_t packet = 27 + static_cast<unsigned char>(out.at(26));
+    for (int i = 0; i < 4; ++i)
+        out[packet + 12 + i] = static_cast<char>(rate >> (8 * i));
+    mendChecksum(out, 0);
+    return out;
+}
+
+}  // namespace fixture
