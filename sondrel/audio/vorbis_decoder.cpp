@@ -86,7 +86,11 @@ VorbisDecoder::~VorbisDecoder() {
 int VorbisDecoder::seekSample(long sample) {
     if (!open_)
         throw kFileNotOpened;
-    return ov_pcm_seek(&vf_, static_cast<ogg_int64_t>(static_cast<unsigned long>(sample)));
+    int result = ov_pcm_seek(&vf_, static_cast<ogg_int64_t>(static_cast<unsigned long>(sample)));
+    // A seek that ran into a bad link has decoded into it: a later ov_read would crash.
+    if (result == OV_EBADLINK)
+        badLink_ = true;
+    return result;
 }
 
 long VorbisDecoder::read(char* buffer, uint32_t size) {

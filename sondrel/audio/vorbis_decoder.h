@@ -38,7 +38,7 @@ private:
     bool open_;
     bool readMode_;
     bool streamOpened_;  // ov_open_callbacks took the file: ov_clear releases both
-    bool badLink_;       // libvorbisfile must not be asked again after OV_EBADLINK
+    bool badLink_;       // after OV_EBADLINK from ov_read or ov_pcm_seek, ov_read would crash
     uint32_t size_;
     ov_callbacks callbacks_;
     OggVorbis_File vf_;
