@@ -63,13 +63,13 @@ void showOutcome(int outcome) {
 
 namespace {
 
-int applyPatch(const char* ownPath) {
+// The archive stays open until the run is over: the script runs with it still open.
+int applyPatch(const char* ownPath, unzFile& archive) {
     char directory[kPathBufferSize];
     std::memset(directory, 0, sizeof directory);
     if (!findInstallDirectory(directory, sizeof directory))
         return kOutcomeNotFound;
-    // Kept open until the process ends, like the rest of the run's state.
-    unzFile archive = openPatchArchive(ownPath);
+    archive = openPatchArchive(ownPath);
     if (!archive)
         return kOutcomeCorrupted;
     if (!enterInstallDirectory(directory))
@@ -88,8 +88,11 @@ int runPatcher() {
     std::memset(ownPath, 0, sizeof ownPath);
     platform::ownExecutablePath(ownPath, sizeof ownPath);
     printBanner();
-    int outcome = applyPatch(ownPath);
+    unzFile archive = nullptr;
+    int outcome = applyPatch(ownPath, archive);
     showOutcome(outcome);
+    if (archive)
+        unzClose(archive);
     return outcome == kOutcomeSuccess ? 0 : 1;
 }
 

@@ -29,7 +29,7 @@ PACKAGES=(
     wine wine64
     xvfb xdotool x11-apps imagemagick
     zip unzip vorbis-tools icoutils file sox libsndfile1-dev
-    dpkg-dev time python3
+    dpkg-dev time python3 libclang-rt-14-dev
     # for the dependency builds below
     autoconf automake libtool patch xz-utils
 )

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Every test: set-up, then each preset built and its tests run (native; 64-bit Windows under
-# Wine; the 32-bit shipping build built and inspected).
+# Every test: set-up, then each preset built and its tests run: native; native under the
+# address and undefined-behaviour sanitizers with a short fuzzing run; the 32-bit shipping
+# build built and inspected; 64-bit Windows under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,7 +15,7 @@ export WINEDEBUG=-all
 start_display
 trap stop_display EXIT
 
-for preset in native mingw-i686 mingw-x86_64; do
+for preset in native sanitize mingw-i686 mingw-x86_64; do
     echo "== $preset"
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"

@@ -168,8 +168,13 @@ bool WaveFile::runChunkWalk() {
                 if (sampler_.loopCount > 0) {
                     if (loops_)
                         return false;
-                    // The count is not trusted beyond what the chunk's length can hold.
-                    uint32_t room = length > kSamplerHeaderSize ? (length - kSamplerHeaderSize) / kLoopRecordSize : 0;
+                    // The count is not trusted beyond what the chunk's length, and the bytes
+                    // the file really has after the header, can hold.
+                    uint32_t held = length;
+                    uint32_t left = file_->size() > chunkStart + kSamplerHeaderSize ? file_->size() - chunkStart : 0;
+                    if (held > left)
+                        held = left;
+                    uint32_t room = held > kSamplerHeaderSize ? (held - kSamplerHeaderSize) / kLoopRecordSize : 0;
                     loopCount_ = sampler_.loopCount < room ? sampler_.loopCount : room;
                     if (loopCount_ > 0) {
                         loops_ = new WaveLoop[loopCount_];
@@ -199,7 +204,7 @@ bool WaveFile::runChunkWalk() {
     if (!fmtSeen || !dataSeen)
         return false;
     file_->seek(static_cast<long>(dataOffset_));
-    for (uint32_t i = 0; smplSeen && i < loopCount_; ++i) {
+    for (uint32_t i = 0; i < loopCount_; ++i) {
         uint64_t start = static_cast<uint64_t>(loops_[i].start) * format_.blockAlign;
         uint64_t end = static_cast<uint64_t>(loops_[i].end) * format_.blockAlign;
         if (start >= dataSize_ || end >= dataSize_) {
