@@ -1,6 +1,6 @@
 // mkpatch: the publisher's tool that builds, lists and verifies patcher files.
 #include "mkpatch/build.h"
-#include "mkpatch/inspect.h"
+#include "mkpatch/readback.h"
 
 #include <cstdio>
 #include <cstring>
@@ -63,7 +63,7 @@ int runBuild(const std::vector<std::string>& args) {
     return 0;
 }
 
-int runInspect(const std::string& command, const std::vector<std::string>& args) {
+int runReadBack(const std::string& command, const std::vector<std::string>& args) {
     if (args.size() != 1)
         return usageError(command + " needs exactly one FILE");
     std::string error;
@@ -92,6 +92,6 @@ int main(int argc, char** argv) {
     if (command == "build")
         return runBuild(args);
     if (command == "list" || command == "verify")
-        return runInspect(command, args);
+        return runReadBack(command, args);
     return usageError("unknown command " + command);
 }

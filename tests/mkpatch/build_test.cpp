@@ -1,7 +1,7 @@
 // The builder's patcher files read back through the patcher's own extraction pass, its
 // refusals, and what list and verify report.
 #include "mkpatch/build.h"
-#include "mkpatch/inspect.h"
+#include "mkpatch/readback.h"
 #include "patcher/archive.h"
 #include "patcher/extract.h"
 #include "tests/support/zip_fixture.h"

@@ -1,5 +1,5 @@
 // Listing and verifying a patcher file with minizip's unzip API, the way the patcher reads it.
-#include "mkpatch/inspect.h"
+#include "mkpatch/readback.h"
 
 #include "patcher/entry_rules.h"
 
