@@ -1,7 +1,9 @@
 // decode_bench DIR [ROUNDS]: the converter's decode path (OggSource::readAll into one buffer
 // of size() bytes per file) against a bare ov_read loop into a 4 KiB scratch buffer, over
 // every .ogg file in DIR. Rounds alternate which side goes first, so neither always runs on
-// the caches the other left; the figures are medians of the per-round corpus totals.
+// the caches the other left; the figures are medians of the per-round corpus totals. On a
+// busy machine whichever side goes first tends to lose a few percent, so the balanced ratio
+// weighs both orders equally, whatever the number of rounds.
 #include "sondrel/audio/ogg_source.h"
 
 #include <vorbis/vorbisfile.h>
@@ -10,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +29,7 @@ const int kRequest = 4096;
 
 struct Pass {
     double seconds = 0;
+    double cpuSeconds = 0;  // user + system: on a shared machine, less sensitive than wall time
     uint64_t bytes = 0;
 };
 
@@ -44,6 +48,13 @@ long peakRssKiB() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss;  // KiB on Linux
+}
+
+double cpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
 double mib(uint64_t bytes) {
@@ -81,19 +92,23 @@ int64_t decodeBare(const std::string& path, uint64_t* hash) {
 
 Pass runSource(const std::vector<std::string>& files) {
     Pass pass;
+    double cpuStart = cpuSeconds();
     Clock::time_point start = Clock::now();
     for (const std::string& path : files)
         pass.bytes += decodeWithSource(path, nullptr);
     pass.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    pass.cpuSeconds = cpuSeconds() - cpuStart;
     return pass;
 }
 
 Pass runBare(const std::vector<std::string>& files) {
     Pass pass;
+    double cpuStart = cpuSeconds();
     Clock::time_point start = Clock::now();
     for (const std::string& path : files)
         pass.bytes += static_cast<uint64_t>(decodeBare(path, nullptr));
     pass.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    pass.cpuSeconds = cpuSeconds() - cpuStart;
     return pass;
 }
 
@@ -171,8 +186,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "decode_bench: WARNING: %d file(s) decoded differently\n", mismatches);
 
     std::printf("decode_bench: %zu files, %d rounds\n", files.size(), rounds);
-    std::printf("  %-5s %-12s %12s %12s %8s\n", "round", "first", "OggSource s", "bare s", "ratio");
-    std::vector<double> sourceTimes, bareTimes;
+    std::printf("  %-5s %-10s %12s %12s %8s %10s %10s\n", "round", "first", "OggSource s", "bare s", "ratio",
+                "CPU a s", "CPU b s");
+    std::vector<double> sourceTimes, bareTimes, sourceCpu, bareCpu;
+    std::vector<double> sourceFirstRatios, bareFirstRatios;
     uint64_t sourceBytes = 0, bareBytes = 0;
     for (int round = 0; round < rounds; ++round) {
         Pass source, bare;
@@ -184,18 +201,30 @@ int main(int argc, char** argv) {
             bare = runBare(files);
             source = runSource(files);
         }
+        (sourceFirst ? sourceFirstRatios : bareFirstRatios).push_back(source.seconds / bare.seconds);
         sourceTimes.push_back(source.seconds);
+        sourceCpu.push_back(source.cpuSeconds);
+        bareCpu.push_back(bare.cpuSeconds);
         bareTimes.push_back(bare.seconds);
         sourceBytes = source.bytes;
         bareBytes = bare.bytes;
-        std::printf("  %-5d %-12s %12.3f %12.3f %8.4f\n", round + 1, sourceFirst ? "OggSource" : "bare",
-                    source.seconds, bare.seconds, source.seconds / bare.seconds);
+        std::printf("  %-5d %-10s %12.3f %12.3f %8.4f %10.3f %10.3f\n", round + 1, sourceFirst ? "OggSource" : "bare",
+                    source.seconds, bare.seconds, source.seconds / bare.seconds, source.cpuSeconds, bare.cpuSeconds);
     }
 
     double sourceMedian = median(sourceTimes);
     double bareMedian = median(bareTimes);
     std::printf("median       (a) OggSource+readAll %.3f s   (b) bare ov_read %.3f s   ratio a/b %.4f\n",
                 sourceMedian, bareMedian, sourceMedian / bareMedian);
+    // Geometric mean of the two orders' median ratios: a bias toward either position cancels.
+    double balanced = bareFirstRatios.empty()
+                          ? median(sourceFirstRatios)
+                          : std::sqrt(median(sourceFirstRatios) * median(bareFirstRatios));
+    std::printf("balanced     ratio a/b %.4f (OggSource first %.4f, bare first %.4f; medians of per-round ratios)\n",
+                balanced, median(sourceFirstRatios),
+                bareFirstRatios.empty() ? std::nan("") : median(bareFirstRatios));
+    std::printf("CPU time     (a) %.3f s   (b) %.3f s   ratio a/b %.4f (medians, user + system)\n",
+                median(sourceCpu), median(bareCpu), median(sourceCpu) / median(bareCpu));
     std::printf("PCM decoded  (a) %llu bytes (%.1f MiB)   (b) %llu bytes (%.1f MiB) per round\n",
                 static_cast<unsigned long long>(sourceBytes), mib(sourceBytes),
                 static_cast<unsigned long long>(bareBytes), mib(bareBytes));

@@ -22,9 +22,12 @@ using sondrel::WaveFile;
 
 namespace {
 
+// Each file gets a name of its own: on Windows an open reader keeps writers out of its file.
 std::unique_ptr<WaveFile> openBytes(const std::string& bytes) {
-    fixture::writeFile("t.wav", bytes);
-    return std::unique_ptr<WaveFile>(new WaveFile("t", true));
+    static int counter = 0;
+    std::string base = "t" + std::to_string(counter++);
+    fixture::writeFile(base + ".wav", bytes);
+    return std::unique_ptr<WaveFile>(new WaveFile(base, true));
 }
 
 // Reads `chunkSize` bytes at a time until a call delivers nothing or `limit` bytes came.
