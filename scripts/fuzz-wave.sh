@@ -4,7 +4,7 @@
 #   scripts/fuzz-wave.sh [FUZZER [SECONDS]]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-fuzzer=${1:-$root/build/sanitize/bin/wave_reader_fuzz}
+fuzzer=$(realpath -m "${1:-$root/build/sanitize/bin/wave_reader_fuzz}")
 seconds=${2:-600}
 if [ ! -x "$fuzzer" ]; then
     cmake --preset sanitize >/dev/null
@@ -35,7 +35,7 @@ for name, blob in seeds.items():
 PY
 corpus="$root/../shared/corpus"
 if [ -d "$corpus" ]; then
-    find "$corpus" -name '*.wav' -size -1M -exec cp {} "$work/seeds/" \;
+    find "$corpus" -name '*.wav' -size -1000k -exec cp {} "$work/seeds/" \;
 fi
 echo "fuzzing the WAV reader for $seconds s with $(ls "$work/seeds" | wc -l) seeds"
 cd "$work"
