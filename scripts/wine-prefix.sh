@@ -5,6 +5,6 @@ set -euo pipefail
 export WINEPREFIX WINEDEBUG=-all
 mkdir -p "$WINEPREFIX"
 wineserver -p >/dev/null 2>&1 || true
-/usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 </dev/null
-wineserver -w >/dev/null 2>&1 &
+# No .NET or HTML engine: their installers would ask on screen and wait for an answer.
+WINEDLLOVERRIDES="mscoree,mshtml=" /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 </dev/null
 echo "Wine prefix ready: $WINEPREFIX"
