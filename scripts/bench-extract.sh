@@ -265,32 +265,26 @@ say "bench-extract: scratch $scratch, RUNS=$RUNS, RUNS_HUGE=$RUNS_HUGE, SKIP_HUG
 say "  $(nproc) cores, patcher $(stat -c %s "$bin/patcher") bytes, $(unzip -v | head -n 1)"
 make_pools
 
-say ""
-say "== many files: generating $FILES files, ~$PAYLOAD_MB MiB"
-t=$SECONDS
-make_many_files "$scratch/many"
-manifest "$scratch/many" "$scratch/many.reference"
-bytes=$(du -sb "$scratch/many" | cut -f1)
-build_patch "$scratch/many" "$scratch/many.exe"
-rm -rf "$scratch/many"
-describe many "$scratch/many.exe" "$bytes" $(($(wc -l <"$scratch/files.list") + 1))
-say "  generated and packed in $((SECONDS - t)) s"
-bench many "$scratch/many.exe" "$RUNS" "$scratch/many.reference"
-rm -f "$scratch/many.exe"
-
-if [ "$SKIP_HUGE" != 1 ]; then
+# scenario NAME TITLE MAKER RUNS: generates a payload with MAKER, packs it, measures it.
+scenario() {
+    local name=$1 title=$2 maker=$3 runs=$4 t=$SECONDS bytes entries
     say ""
-    say "== one large entry: generating $HUGE_MB MiB"
-    t=$SECONDS
-    make_huge "$scratch/huge"
-    manifest "$scratch/huge" "$scratch/huge.reference"
-    bytes=$(du -sb "$scratch/huge" | cut -f1)
-    build_patch "$scratch/huge" "$scratch/huge.exe"
-    rm -rf "$scratch/huge"
-    describe huge "$scratch/huge.exe" "$bytes" 2
+    say "== $title"
+    "$maker" "$scratch/$name"
+    manifest "$scratch/$name" "$scratch/$name.reference"
+    bytes=$(du -sb "$scratch/$name" | cut -f1)
+    entries=$(find "$scratch/$name" -type f | wc -l)
+    build_patch "$scratch/$name" "$scratch/$name.exe"
+    rm -rf "$scratch/$name"
+    describe "$name" "$scratch/$name.exe" "$bytes" "$entries"
     say "  generated and packed in $((SECONDS - t)) s"
-    bench huge "$scratch/huge.exe" "$RUNS_HUGE" "$scratch/huge.reference"
-    rm -f "$scratch/huge.exe"
+    bench "$name" "$scratch/$name.exe" "$runs" "$scratch/$name.reference"
+    rm -f "$scratch/$name.exe"
+}
+
+scenario many "many files: generating $FILES files, ~$PAYLOAD_MB MiB" make_many_files "$RUNS"
+if [ "$SKIP_HUGE" != 1 ]; then
+    scenario huge "one large entry: generating $HUGE_MB MiB" make_huge "$RUNS_HUGE"
 fi
 
 say ""
