@@ -65,4 +65,37 @@ bool shellOpenAndWait(const char* file, const char* parameters);
 // A modal message with one OK button; returns when it is dismissed.
 void messageBox(const char* text, const char* caption, bool isError);
 
+// --- The converter's folders ---
+
+// What separates folders in the paths the platform hands out.
+extern const char kPathSeparator;
+
+// One item of a folder listing: its bare name and its attributes (kAttributeDirectory...).
+struct FolderItem {
+    char name[260];
+    unsigned long attributes;
+};
+// Lists the current directory's items whose names match `pattern`: "*", or "*.ext" with
+// the extension's letter case ignored. "." and ".." come too, as Windows lists them.
+typedef void* FolderSearch;
+extern const FolderSearch kNoSearch;
+FolderSearch findFirst(const char* pattern, FolderItem* item);
+bool findNext(FolderSearch search, FolderItem* item);
+void findClose(FolderSearch search);
+
+// The full path of `name` resolved against the current directory, with no "." or ".."
+// components. Returns its length; 0 on failure; when it does not fit in `size` bytes, the
+// size it needs (terminator included) and `buffer` is left alone.
+unsigned long fullPathName(const char* name, char* buffer, unsigned long size);
+
+// Names a folder independently of the path it was reached by, so that a folder met again
+// through a link can be recognised. False when the folder cannot be examined.
+struct FolderIdentity {
+    unsigned long long volume;
+    unsigned long long index;
+};
+bool folderIdentity(const char* path, FolderIdentity* identity);
+
+bool removeFile(const char* path);
+
 }  // namespace platform

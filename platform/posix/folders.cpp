@@ -1,0 +1,138 @@
+// POSIX folder functions of the converter. A listing reads the whole folder at once and serves
+// it sorted by name, letter case ignored, the order an NTFS folder lists in, so that a walk
+// visits folders in the same order on both systems. Links are followed, as Windows follows
+// folder junctions; a folder's identity is its device and inode.
+#include "platform/platform.h"
+#include "platform/posix/internal.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+const char kPathSeparator = '/';
+const FolderSearch kNoSearch = nullptr;
+
+namespace {
+
+struct Listing {
+    std::vector<FolderItem> items;
+    size_t next = 0;
+};
+
+bool matches(const char* pattern, const char* name) {
+    if (std::strcmp(pattern, "*") == 0)
+        return true;
+    if (pattern[0] != '*')
+        return std::strcmp(pattern, name) == 0;
+    size_t suffix = std::strlen(pattern + 1), length = std::strlen(name);
+    return length >= suffix && strcasecmp(name + length - suffix, pattern + 1) == 0;
+}
+
+bool serve(Listing* listing, FolderItem* item) {
+    if (listing->next >= listing->items.size())
+        return false;
+    *item = listing->items[listing->next++];
+    return true;
+}
+
+}  // namespace
+
+FolderSearch findFirst(const char* pattern, FolderItem* item) {
+    DIR* folder = opendir(".");
+    if (!folder)
+        return kNoSearch;
+    Listing* listing = new Listing;
+    while (struct dirent* entry = readdir(folder)) {
+        if (!matches(pattern, entry->d_name) || std::strlen(entry->d_name) >= sizeof item->name)
+            continue;
+        FolderItem found;
+        std::strcpy(found.name, entry->d_name);
+        struct stat info;
+        found.attributes = 0;
+        if (stat(entry->d_name, &info) == 0) {
+            if (S_ISDIR(info.st_mode))
+                found.attributes |= kAttributeDirectory;
+            if (!(info.st_mode & S_IWUSR))
+                found.attributes |= kAttributeReadOnly;
+        }
+        listing->items.push_back(found);
+    }
+    closedir(folder);
+    std::sort(listing->items.begin(), listing->items.end(), [](const FolderItem& a, const FolderItem& b) {
+        return strcasecmp(a.name, b.name) < 0;
+    });
+    if (!serve(listing, item)) {
+        delete listing;
+        return kNoSearch;
+    }
+    return listing;
+}
+
+bool findNext(FolderSearch search, FolderItem* item) {
+    return serve(static_cast<Listing*>(search), item);
+}
+
+void findClose(FolderSearch search) {
+    delete static_cast<Listing*>(search);
+}
+
+unsigned long fullPathName(const char* name, char* buffer, unsigned long size) {
+    std::string path = nativePath(name);
+    if (path.empty())
+        return 0;
+    if (path[0] != '/') {
+        char here[4096];
+        if (!getcwd(here, sizeof here))
+            return 0;
+        path = std::string(here) + "/" + path;
+    }
+    // Lexical clean-up, as the Windows function does it: links are not resolved.
+    bool trailing = path.back() == '/';
+    std::vector<std::string> parts;
+    size_t at = 0;
+    while (at < path.size()) {
+        size_t end = path.find('/', at);
+        if (end == std::string::npos)
+            end = path.size();
+        std::string part = path.substr(at, end - at);
+        if (part == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        at = end + 1;
+    }
+    std::string full;
+    for (const std::string& part : parts)
+        full += "/" + part;
+    if (full.empty() || trailing)
+        full += "/";
+    if (full.size() + 1 > size)
+        return static_cast<unsigned long>(full.size() + 1);
+    std::memcpy(buffer, full.c_str(), full.size() + 1);
+    return static_cast<unsigned long>(full.size());
+}
+
+bool folderIdentity(const char* path, FolderIdentity* identity) {
+    struct stat info;
+    if (stat(nativePath(path).c_str(), &info) != 0)
+        return false;
+    identity->volume = static_cast<unsigned long long>(info.st_dev);
+    identity->index = static_cast<unsigned long long>(info.st_ino);
+    return true;
+}
+
+bool removeFile(const char* path) {
+    return unlink(nativePath(path).c_str()) == 0;
+}
+
+}  // namespace platform
