@@ -2,6 +2,7 @@
 #include "tests/support/ogg_fixture.h"
 
 #include <vorbis/vorbisenc.h>
+#include <vorbis/vorbisfile.h>
 
 #include <cmath>
 #include <cstring>
@@ -117,6 +118,40 @@ std::string encodeVorbis(int channels, int rate, const std::vector<int16_t>& sam
     vorbis_comment_clear(&comment);
     vorbis_info_clear(&info);
     return out;
+}
+
+namespace {
+
+struct MemoryStream {
+    const std::string* bytes;
+    size_t at;
+};
+
+size_t readMemory(void* ptr, size_t size, size_t count, void* source) {
+    MemoryStream* stream = static_cast<MemoryStream*>(source);
+    size_t wanted = size * count, left = stream->bytes->size() - stream->at;
+    size_t n = wanted < left ? wanted : left;
+    std::memcpy(ptr, stream->bytes->data() + stream->at, n);
+    stream->at += n;
+    return size ? n / size : 0;
+}
+
+}  // namespace
+
+std::string decodeVorbis(const std::string& ogg) {
+    MemoryStream stream = {&ogg, 0};
+    ov_callbacks callbacks = {readMemory, nullptr, nullptr, nullptr};
+    OggVorbis_File vf;
+    if (ov_open_callbacks(&stream, &vf, nullptr, 0, callbacks) != 0)
+        throw std::runtime_error("not an Ogg Vorbis stream");
+    std::string pcm;
+    char scratch[4096];
+    int section = 0;
+    long r;
+    while ((r = ov_read(&vf, scratch, sizeof scratch, 0, 2, 1, &section)) > 0)
+        pcm.append(scratch, static_cast<size_t>(r));
+    ov_clear(&vf);
+    return pcm;
 }
 
 std::vector<size_t> oggPages(const std::string& ogg) {

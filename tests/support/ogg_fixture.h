@@ -13,6 +13,9 @@ std::vector<int16_t> tones(int channels, int rate, long frames);
 // An Ogg Vorbis stream of the samples (interleaved, `channels` wide).
 std::string encodeVorbis(int channels, int rate, const std::vector<int16_t>& samples, int serial = 1);
 
+// The whole stream decoded by libvorbisfile alone, as 16-bit little-endian PCM.
+std::string decodeVorbis(const std::string& ogg);
+
 // Byte offsets of every page of an Ogg stream.
 std::vector<size_t> oggPages(const std::string& ogg);
 // Removes page `index` (counting from 0).
