@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 namespace patcher {
 
@@ -56,21 +55,24 @@ int makeFolder(const char* path) {
 }
 
 int makeFolderPath(const char* path) {
-    if (!path[0])
+    // Entry names are under 256 bytes; the copy is cut at the cut points, one at a time.
+    char copy[kNameBufferSize];
+    size_t length = std::strlen(path);
+    if (length == 0 || length >= sizeof copy)
         return 0;
-    std::string copy(path);
-    if (copy.back() == '/')
-        copy.pop_back();
-    if (makeFolder(copy.c_str()) == 0)
+    std::memcpy(copy, path, length + 1);
+    if (copy[length - 1] == '/')
+        copy[--length] = 0;
+    if (makeFolder(copy) == 0)
         return 1;
     // A leading separator is never a cut point.
-    for (size_t i = 1; i <= copy.size(); ++i) {
-        if (i < copy.size() && !isSeparator(copy[i]))
+    for (size_t i = 1; i <= length; ++i) {
+        if (i < length && !isSeparator(copy[i]))
             continue;
         char kept = copy[i];
         copy[i] = 0;
-        if (makeFolder(copy.c_str()) != 0 && errno == ENOENT) {
-            std::printf("couldn't create directory %s\n", copy.c_str());
+        if (makeFolder(copy) != 0 && errno == ENOENT) {
+            std::printf("couldn't create directory %s\n", copy);
             return 0;
         }
         copy[i] = kept;

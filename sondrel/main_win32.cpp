@@ -5,6 +5,7 @@
 
 #include "platform/win32/win32.h"
 
+
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE /*hPrevInstance*/, LPSTR lpCmdLine, int /*nCmdShow*/) {
     sondrel::saveInstanceHandle(hInstance);
     return sondrel::runConverter(lpCmdLine);
