@@ -29,7 +29,7 @@ PACKAGES=(
     wine wine64
     xvfb xdotool x11-apps imagemagick
     zip unzip vorbis-tools icoutils file sox libsndfile1-dev
-    dpkg-dev time python3 libclang-rt-14-dev
+    dpkg-dev time python3 libclang-rt-14-dev locales
     # for the dependency builds below
     autoconf automake libtool patch xz-utils
 )
@@ -104,6 +104,22 @@ else
     log "all apt packages already installed"
 fi
 
+# --- locales ---------------------------------------------------------------
+# The Windows tests read the converter's window in German and French: Wine takes the user's
+# language from the locale of the environment.
+LOCALES_CHANGED=0
+for l in de_DE fr_FR; do
+    if ! locale -a 2>/dev/null | grep -qx "$l.utf8"; then
+        sed -i -E "s/^# *($l.UTF-8 UTF-8)/\1/" /etc/locale.gen
+        grep -qx "$l.UTF-8 UTF-8" /etc/locale.gen || echo "$l.UTF-8 UTF-8" >>/etc/locale.gen
+        LOCALES_CHANGED=1
+    fi
+done
+if [ "$LOCALES_CHANGED" = 1 ]; then
+    log "generating locales"
+    locale-gen >/dev/null
+fi
+
 # --- static Windows dependencies -------------------------------------------
 # Source package name -> stamp name. Order matters: vorbis needs ogg.
 LIBS=(libogg libvorbis minizip)
@@ -111,15 +127,20 @@ LIBS=(libogg libvorbis minizip)
 # The 32-bit build ships to players: its libraries are optimised for size, with each function
 # in its own section so that the linker can drop what the programs do not call, and no
 # unwind tables: no exception ever passes through C code.
-cflags_of() {
+# libvorbis's own build uses -ffast-math on x86 Linux, and so does Debian's: without it the
+# decoded samples differ from Debian's in the last bit here and there.
+cflags_of() {  # cflags_of TRIPLE LIB
+    local flags
     case "$1" in
-    i686-*) echo "-Os -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables" ;;
-    *) echo "-O2" ;;
+    i686-*) flags="-Os -ffunction-sections -fdata-sections -fno-asynchronous-unwind-tables" ;;
+    *) flags="-O2" ;;
     esac
+    [ "$2" = libvorbis ] && flags="$flags -ffast-math"
+    echo "$flags"
 }
 
 # A stamp names the flags it was built with: new flags mean a new build.
-stamp_of() { echo "$DEPS_PREFIX/$1/.stamp-$2-$(cflags_of "$1" | cksum | cut -d' ' -f1)"; }
+stamp_of() { echo "$DEPS_PREFIX/$1/.stamp-$2-$(cflags_of "$1" "$2" | cksum | cut -d' ' -f1)"; }
 
 need_build() {
     local lib t
@@ -176,6 +197,9 @@ build_autotools() {
     local tree=$1 t=$2
     shift 2
     local prefix="$DEPS_PREFIX/$t"
+    local lib
+    lib=$(basename "$tree")
+    lib=${lib%-*}
     local logf
     logf="$BUILD_ROOT/logs/$(basename "$tree")-$t.log"
     mkdir -p "$BUILD_ROOT/logs"
@@ -191,7 +215,7 @@ build_autotools() {
             PKG_CONFIG_LIBDIR="$prefix/lib/pkgconfig" \
             CPPFLAGS="-I$prefix/include -I/usr/$t/include" \
             LDFLAGS="-L$prefix/lib -L/usr/$t/lib" \
-            CFLAGS="$(cflags_of "$t")" \
+            CFLAGS="$(cflags_of "$t" "$lib")" \
             "$@"
         make -j"$JOBS"
         make install

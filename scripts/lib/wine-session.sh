@@ -47,7 +47,8 @@ windows_path() {
 # run_with_message_boxes CAPTION SHOT OUT ERR EXE [ARGS...]: runs a Windows program with the
 # message box trace on, photographs each box (SHOT.png for the one titled CAPTION, SHOT-shell.png
 # for any other, such as the shell's own error box) and dismisses it with Return.
-# The program's exit status is left in box_rc.
+# The program's exit status is left in box_rc, and the processes that ran when the box
+# titled CAPTION appeared in box_processes.
 run_with_message_boxes() {
     local caption=$1 shot=$2 out=$3 err=$4
     shift 4
@@ -70,10 +71,12 @@ run_with_message_boxes() {
         [ -n "$window" ] && break
         sleep 0.5
     done
+    box_processes=""
     if [ -n "$window" ]; then
+        box_processes=$(ps -eo args)
         sleep 1
-        import -window root "$shot.png" 2>/dev/null
         xdotool windowfocus --sync "$window" 2>/dev/null
+        import -window root "$shot.png" 2>/dev/null
         xdotool key Return
     else
         echo "no message box titled \"$caption\" appeared" >&2

@@ -2,13 +2,19 @@
 # The 64-bit Windows patcher under Wine: registry, extraction, the script run by Wine's command
 # interpreter with both quoted folders, each outcome's message box (read through the message
 # box trace, photographed, dismissed with a key press) and its exit status, and a file that
-# another process holds without sharing.
+# another process holds without sharing. Then the whole road of a patch with sounds: the real
+# patch.bat starts the converter, whose progress window is photographed and read, in the
+# user's language too, and whose WAV files must hold what oggdec decodes.
+#   patcher_wine.sh PATCHER MKPATCH HOLDFILE ARTEFACTS SONDREL PATCH.BAT PROGRESS-PROBE
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 patcher_exe=$(realpath "$1")
 mkpatch_exe=$(realpath "$2")
 holdfile_exe=$(realpath "$3")
 shots=$4
+sondrel_exe=$(realpath "$5")
+patch_bat=$(realpath "$6")
+probe_exe=$(realpath "$7")
 . "$here/../scripts/lib.sh"
 . "$here/../../scripts/lib/wine-session.sh"
 
@@ -120,6 +126,92 @@ check "the shell reports the missing script first" contains "File not found" "$s
 check "missing script exits 1" same 1 "$rc"
 check "missing script message box" same "Patch file is corrupted" "$msg"
 check "missing script still extracted the files" same "x" "$(cat "$work/game5/Data/only.txt")"
+
+# The whole road: game files, sounds in nested folders under Patch, the converter and the
+# real patch.bat. Copies of a 20 s sound keep the progress window up long enough to read it.
+make_sound() {  # make_sound OUT RATE CHANNELS SECONDS
+    sox -V1 -n -r "$2" -c "$3" -b 16 -e signed -t raw - synth "$4" sine 330 sine 550 gain -6 |
+        oggenc -Q -r -R "$2" -C "$3" -B 16 -o "$1" -
+}
+road="$work/road"
+payload="$road/payload"
+mkdir -p "$payload/Data" "$payload/Patch/music" "$payload/Patch/voices/intro"
+printf 'level two' >"$payload/Data/level2.dat"
+make_sound "$payload/Patch/music/theme.ogg" 44100 2 20
+make_sound "$payload/Patch/voices/intro/HELLO.OGG" 22050 1 2
+make_sound "$payload/Patch/click.ogg" 22050 1 0.3
+for i in $(seq 1 12); do cp "$payload/Patch/music/theme.ogg" "$payload/Patch/music/take$i.ogg"; done
+cp "$sondrel_exe" "$payload/sondrel.exe"
+cp "$patch_bat" "$payload/patch.bat"
+build_patch "$payload" "$road/patch.exe"
+
+game="$road/game"
+mkdir -p "$game/Data"
+register "$(windows_path "$game")"
+( "$WINE64" "$probe_exe" "$(windows_path "$road/window.txt")" 120 &&
+    import -window root "$shots/progress-window.png" 2>/dev/null ) &
+watcher=$!
+run_patcher "$road/patch.exe" road-outcome-0
+wait "$watcher"
+check "the road ends in success" same 0 "$rc"
+check "the road's message box" same "Patch was successfully applied." "$msg"
+# Ended processes may linger unreaped as "[name] <defunct>"; running ones start with their
+# Windows name or path ("sondrel.exe ...", "C:\windows\system32\cmd.exe ..."), which this
+# script's own arguments do not match.
+check "the process list was taken with the box up" contains "$road/patch.exe" "$box_processes"
+check "the message box came after the converter and the script had ended" same "" \
+    "$(printf '%s\n' "$box_processes" | grep -v '<defunct>' | grep -i -E '(^|\\)(sondrel|cmd)\.exe')"
+check "the progress window was up during the conversion" test -s "$road/window.txt"
+check "its text in the default language" same "text=Unpacking sounds. Please wait..." \
+    "$(grep -a '^text=' "$road/window.txt")"
+style=$(sed -n 's/^style=//p' "$road/window.txt")
+exstyle=$(sed -n 's/^exstyle=//p' "$road/window.txt")
+check "a pop-up window without a title bar" same "yes" \
+    "$( [ $((style & 0x80C00000)) -eq $((0x80000000)) ] && echo yes)"
+check "a tool window, with no taskbar button" same "yes" "$( [ $((exstyle & 0x80)) -ne 0 ] && echo yes)"
+
+expected="$road/expected"
+wavs=0
+while IFS= read -r ogg; do
+    relative=${ogg#"$payload/Patch/"}
+    base=${relative%.*}
+    mkdir -p "$expected/$(dirname "$relative")"
+    oggdec -Q -o "$expected/$base.wav" "$ogg"
+    check "Sounds/$base.wav holds what oggdec decodes" cmp "$expected/$base.wav" "$game/Sounds/$base.wav"
+    wavs=$((wavs + 1))
+done < <(find "$payload/Patch" -name '*.ogg' -o -name '*.OGG')
+check "every sound was converted" same "$wavs" "$(find "$game/Sounds" -type f -name '*.wav' | wc -l)"
+check "canonical 44-byte headers" same "" "$(python3 - "$game/Sounds" <<'PY'
+import os, struct, sys
+for folder, _, names in os.walk(sys.argv[1]):
+    for name in names:
+        data = open(os.path.join(folder, name), "rb").read()
+        riff, size, wave, fmt, fmt_size, tag, channels, rate, byte_rate, align, bits, tag_data, data_size = \
+            struct.unpack_from("<4sI4s4sIHHIIHH4sI", data)
+        if (riff, wave, fmt, tag_data) != (b"RIFF", b"WAVE", b"fmt ", b"data") or fmt_size != 16 or tag != 1 \
+                or bits != 16 or align != 2 * channels or byte_rate != rate * align \
+                or size != len(data) - 8 or data_size != len(data) - 44:
+            print(name)
+PY
+)"
+check "the game file arrived" same "level two" "$(cat "$game/Data/level2.dat")"
+check "Patch, the converter and the script are gone" same "Data Sounds" "$(ls "$game" | tr '\n' ' ' | sed 's/ $//')"
+
+# The window speaks the user's language: Wine takes it from the locale of the environment.
+printf 'sondrel.exe "%s\\" "%s\\"\r\n' "$(windows_path "$payload/Patch")" "$(windows_path "$road/converted")" \
+    >"$road/convert.bat"
+for case in "de_DE.UTF-8 Entpacke Sound-Daten. Bitte warten..." \
+    "fr_FR.UTF-8 $(printf 'D\351compression des sons. Veuillez patienter...')"; do
+    locale=${case%% *}
+    text=${case#* }
+    rm -rf "$road/converted" "$road/window.txt"
+    LC_ALL=$locale "$WINE64" "$probe_exe" "$(windows_path "$road/window.txt")" 120 &
+    probe=$!
+    (cd "$payload" && LC_ALL=$locale "$WINE64" cmd /c "$(windows_path "$road/convert.bat")" >/dev/null 2>&1)
+    wait "$probe"
+    check "the $locale window text, in code page 1252" same "acp=1252
+text=$text" "$(grep -a -e '^acp=' -e '^text=' "$road/window.txt")"
+done
 
 unregister
 finish
