@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
-# The 32-bit shipping patcher, inspected since it cannot run here: a PE32 i386 console image
-# needing only system DLLs, with one string block (ids 1 to 7, language neutral) and the
-# single-image icon group 102 in language 0x0419.
+# The 32-bit shipping programs, inspected since they cannot run here.
+# The patcher: a PE32 i386 console image needing only system DLLs, with one string block (ids 1
+# to 7, language neutral) and the single-image icon group 102 in language 0x0419.
+# The converter: a PE32 i386 GUI image needing only system DLLs, whose resources are, byte for
+# byte, the dialog, icon, four string versions and language markers it must carry.
+# Both within their download size: the patcher at most 128 KB, the converter at most 320 KB.
+#   check_i686_image.sh PATCHER SONDREL
 set -u
 exe=$1
+sondrel=$2
 . "$(dirname "$0")/lib.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-check "PE32 i386 console image" contains "PE32 executable (console) Intel 80386" "$(file -b "$exe")"
+imports() {
+    i686-w64-mingw32-objdump -p "$1" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'a-z' 'A-Z' | sort | tr '\n' ' '
+}
 
-dlls=$(i686-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'a-z' 'A-Z' | sort | tr '\n' ' ')
-check "only system DLLs" same "ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL SHELL32.DLL USER32.DLL " "$dlls"
+check "PE32 i386 console image" contains "PE32 executable (console) Intel 80386" "$(file -b "$exe")"
+check "only system DLLs" same "ADVAPI32.DLL KERNEL32.DLL MSVCRT.DLL SHELL32.DLL USER32.DLL " "$(imports "$exe")"
+check "the patcher is at most 128 KB ($(stat -c %s "$exe") bytes)" test "$(stat -c %s "$exe")" -le 131072
 
 resources=$(wrestool -l "$exe")
 check "one string block, language neutral" same "--type=6 --name=1 --language=0" \
@@ -24,12 +32,13 @@ wrestool -x --type=14 --name=102 "$exe" >"$work/patcher.ico"
 check "a single 32 x 32 image at 32 bits per pixel" same "--icon --index=1 --width=32 --height=32 --bit-depth=32 --palette-size=0" \
     "$(icotool -l "$work/patcher.ico")"
 
-wrestool -x --raw --type=6 --name=1 "$exe" >"$work/strings.bin"
-strings=$(python3 - "$work/strings.bin" <<'PY'
+# Prints "ID=TEXT" for each string of a raw string-table block (ids 0 to 15 of block 1).
+string_block() {
+    python3 - "$1" <<'PY'
 import struct, sys
 data = open(sys.argv[1], "rb").read()
 at = 0
-for string_id in range(16):  # block 1 holds ids 0 to 15
+for string_id in range(16):
     (length,) = struct.unpack_from("<H", data, at)
     at += 2
     text = data[at : at + 2 * length].decode("utf-16-le")
@@ -37,13 +46,85 @@ for string_id in range(16):  # block 1 holds ids 0 to 15
     if length:
         print("%d=%s" % (string_id, text))
 PY
-)
+}
+
+wrestool -x --raw --type=6 --name=1 "$exe" >"$work/strings.bin"
 check "string table holds ids 1 to 7" same '1=Software\Pellmark\Torvicor\Vardane
 2=Vardane not found!
 3=Invalid Vardane installation
 4=patch.bat
 5=Patch file is corrupted
 6=Patch was successfully applied.
-7=Vardane Patch 1.02' "$strings"
+7=Vardane Patch 1.02' "$(string_block "$work/strings.bin")"
+
+# --- the converter ----------------------------------------------------------------------------
+check "PE32 i386 GUI image" contains "PE32 executable (GUI) Intel 80386" "$(file -b "$sondrel")"
+check "the converter needs only system DLLs" same "KERNEL32.DLL MSVCRT.DLL USER32.DLL " "$(imports "$sondrel")"
+check "the converter is at most 320 KB ($(stat -c %s "$sondrel") bytes)" test "$(stat -c %s "$sondrel")" -le 327680
+
+check "exactly its resources, in their languages" same "--type=3 --name=1 --language=1049
+--type=5 --name=101 --language=1049
+--type=6 --name=1 --language=1024
+--type=6 --name=1 --language=1031
+--type=6 --name=1 --language=1036
+--type=6 --name=1 --language=2057
+--type=14 --name=102 --language=1049
+--type=255 --name=1 --language=1024
+--type=255 --name=1 --language=1031
+--type=255 --name=1 --language=1036
+--type=255 --name=1 --language=2057" \
+    "$(wrestool -l "$sondrel" | grep -o -- '--type=[0-9]* --name=[0-9]* --language=[0-9]*')"
+
+raw() {  # raw TYPE NAME LANGUAGE OUT
+    wrestool -x --raw --type="$1" --name="$2" --language="$3" "$sondrel" >"$4"
+}
+raw 5 101 1049 "$work/dialog.bin"
+raw 14 102 1049 "$work/group.bin"
+raw 3 1 1049 "$work/image.bin"
+# The expected bytes, laid out from the documented values: DLGTEMPLATEEX and its two
+# DLGITEMTEMPLATEEX records, and the icon group's directory.
+python3 - "$work" <<'PY' >"$work/expected.txt"
+import struct, sys
+work = sys.argv[1]
+
+def text(s):
+    return s.encode("utf-16-le") + b"\0\0"
+
+def align(b):
+    return b + b"\0" * (-len(b) % 4)
+
+dialog = struct.pack("<HHIIIHhhhh", 1, 0xFFFF, 0, 0x00000080, 0x90000AC4, 2, 0, 0, 214, 38)
+dialog += b"\0\0" + b"\0\0" + text("")                        # no menu, default class, empty title
+dialog += struct.pack("<HHBB", 8, 0, 0, 1) + text("MS Sans Serif")
+dialog = align(dialog)
+dialog += struct.pack("<IIIhhhhI", 0, 0, 0x50020200, 46, 5, 164, 30, 1000)
+dialog += struct.pack("<HH", 0xFFFF, 0x0082) + text("Unpacking sounds. Please wait...") + b"\0\0"
+dialog = align(dialog)
+dialog += struct.pack("<IIIhhhhI", 0, 0, 0x50000003, 9, 9, 21, 20, 0xFFFFFFFF)
+dialog += struct.pack("<HH", 0xFFFF, 0x0082) + struct.pack("<HH", 0xFFFF, 102) + b"\0\0"
+print("dialog", dialog == open(work + "/dialog.bin", "rb").read())
+
+group = struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHIH", 32, 32, 0, 0, 1, 24, 3240, 1)
+print("group", group == open(work + "/group.bin", "rb").read())
+
+image = open(work + "/image.bin", "rb").read()
+header = struct.unpack_from("<IiiHH", image)
+print("image", len(image) == 3240 and header == (40, 32, 64, 1, 24))
+PY
+check "dialog 101, byte for byte" contains "dialog True" "$(cat "$work/expected.txt")"
+check "icon group 102: one 32 x 32 image of 24 bits, 3,240 bytes, image 1" contains "group True" \
+    "$(cat "$work/expected.txt")"
+check "icon image 1: a 32 x 32, 24-bit bitmap with its mask" contains "image True" "$(cat "$work/expected.txt")"
+
+for version in "1024 Unpacking sounds. Please wait..." "1031 Entpacke Sound-Daten. Bitte warten..." \
+    "1036 Décompression des sons. Veuillez patienter..." "2057 Unpacking sounds. Please wait..."; do
+    language=${version%% *}
+    raw 6 1 "$language" "$work/strings-$language.bin"
+    check "string 1 in language $language, alone in its block" same "1=${version#* }" \
+        "$(string_block "$work/strings-$language.bin")"
+    raw 255 1 "$language" "$work/marker-$language.bin"
+    check "language marker $language" same "$(printf '%08x' "$language" | sed 's/\(..\)\(..\)\(..\)\(..\)/\4\3\2\1/')" \
+        "$(xxd -p "$work/marker-$language.bin")"
+done
 
 finish
