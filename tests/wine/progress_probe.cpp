@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     if (!found)
         return 1;
     // The template is visible with its own text until the converter sets the loaded one.
-    ::Sleep(400);
+    ::Sleep(150);
     if (!::IsWindow(found))
         return 3;
     char text[256] = "";
