@@ -52,54 +52,19 @@ corpus="$scratch/corpus"
 mkdir "$corpus"
 
 # --- corpus -------------------------------------------------------------------------------
-# One line per file: name rate channels seconds quality synth-arguments. A fixed seed keeps
-# reruns on the same corpus. The sounds mix tones, sweeps and noise so the encoder has real
-# work (noise costs bits; pure tones would make the decoder's job unusually light).
 
-awk -v short="$SHORT_FILES" -v long="$LONG_FILES" 'BEGIN {
-    srand(5)
-    split("22050 44100 48000", rates, " ")
-    n = short + long
-    for (i = 0; i < n; i++) {
-        isLong = i >= short
-        rate = rates[1 + int(rand() * 3)]
-        ch = 1 + int(rand() * 2)
-        secs = isLong ? 180 : sprintf("%.2f", 1 + rand() * 4)
-        q = isLong ? 4 : 3 + int(rand() * 3)
-        f1 = int(110 + rand() * 800); f2 = int(f1 * (1.25 + rand())); f3 = int(2000 + rand() * 6000)
-        kind = (i * 7 + int(rand() * 3)) % 6
-        if (kind == 0) spec = "sine " f1 " sine " f2 " gain -6"
-        else if (kind == 1) spec = "pinknoise sine mix " f1 " sine mix " f2 " gain -9"
-        else if (kind == 2) spec = "sine " f1 "-" f3 " square " f2 "-" f1 " lowpass 4000 tremolo 3 40 gain -8"
-        else if (kind == 3) spec = "pluck " f1 " pluck " f2 " gain -4"
-        else if (kind == 4) spec = "brownnoise triangle mix " f2 " band " f1 " 800 gain -3"
-        else spec = "whitenoise sine amod 0.5 50 sine mix " f3 " highpass 200 gain -12"
-        name = isLong ? sprintf("long-%02d", i - short) : sprintf("short-%03d", i)
-        printf "%s %d %d %s %d %s\n", name, rate, ch, secs, q, spec
-    }
-}' >"$scratch/corpus.list"
-
-make_one() {  # make_one DIR NAME RATE CHANNELS SECONDS QUALITY SYNTH...
-    set -euo pipefail
-    local dir=$1 name=$2 rate=$3 ch=$4 secs=$5 q=$6
-    shift 6
-    # Raw PCM on the pipe: a streamed WAV header would carry a wrong length.
-    sox -V1 -n -r "$rate" -c "$ch" -b 16 -e signed -t raw - synth "$secs" "$@" |
-        oggenc -Q -q "$q" -r -R "$rate" -C "$ch" -B 16 -o "$dir/$name.ogg" -
-}
-export -f make_one
+. "$root/scripts/lib/sound-corpus.sh"
+sound_corpus_list "$SHORT_FILES" "$LONG_FILES" flat >"$scratch/corpus.list"
 
 say "bench-decode: scratch $scratch, ROUNDS=$ROUNDS, $(nproc) cores"
 say "== generating $SHORT_FILES files of 1-5 s and $LONG_FILES of 3 min (sox | oggenc, $JOBS jobs)"
 t=$SECONDS
-sed "s|^|$corpus |" "$scratch/corpus.list" | xargs -P "$JOBS" -L 1 bash -c 'make_one "$@"' _ ||
-    fail "corpus generation failed"
+sound_corpus_make "$corpus" "$scratch/corpus.list" "$JOBS" || fail "corpus generation failed"
 gen_seconds=$((SECONDS - t))
 files=$(find "$corpus" -name '*.ogg' | wc -l)
 [ "$files" -eq $((SHORT_FILES + LONG_FILES)) ] || fail "expected $((SHORT_FILES + LONG_FILES)) files, found $files"
 ogg_mib=$(du -sb "$corpus" | awk '{ printf "%.1f", $1 / 1048576 }')
-say "  $files files, $ogg_mib MiB of Ogg Vorbis, $(awk '{ s += $4 } END { printf "%.0f", s }' "$scratch/corpus.list") s of audio;" \
-    "$(awk '{ print $2 "/" ($3 == 1 ? "mono" : "stereo") }' "$scratch/corpus.list" | sort | uniq -c | awk '{ printf "%s%s x%d", (NR > 1 ? ", " : ""), $2, $1 }')"
+say "  $files files, $ogg_mib MiB of Ogg Vorbis, $(sound_corpus_summary "$scratch/corpus.list")"
 say "  generated in $gen_seconds s"
 
 # --- timed rounds -------------------------------------------------------------------------

@@ -6,8 +6,6 @@
 #include "sondrel/conversion.h"
 
 #include <cstring>
-#include <set>
-#include <utility>
 
 namespace sondrel {
 
@@ -17,19 +15,12 @@ const unsigned long kFullPathBufferSize = 1024;
 
 }  // namespace
 
-class FolderSet {
-public:
-    // True when the folder had not been met; a folder that cannot be examined counts as new.
-    bool insert(const std::string& path) {
-        platform::FolderIdentity identity;
-        if (!platform::folderIdentity(path.c_str(), &identity))
-            return true;
-        return met_.insert(std::make_pair(identity.volume, identity.index)).second;
-    }
-
-private:
-    std::set<std::pair<unsigned long long, unsigned long long> > met_;
-};
+bool FolderSet::insert(const std::string& path) {
+    platform::FolderIdentity identity;
+    if (!platform::folderIdentity(path.c_str(), &identity))
+        return true;
+    return met_.insert(std::make_pair(identity.volume, identity.index)).second;
+}
 
 bool scanFolder(const std::string& folderPath, std::list<FolderEntry>& tree, FolderSet& seen) {
     // Listing whatever folder happens to be current would add folders from elsewhere.

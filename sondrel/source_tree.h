@@ -2,7 +2,9 @@
 #pragma once
 
 #include <list>
+#include <set>
 #include <string>
+#include <utility>
 
 namespace sondrel {
 
@@ -16,9 +18,19 @@ struct FolderEntry {
 // a link to itself or an ancestor) is not added twice, so the walk always ends.
 std::list<FolderEntry> collectSourceTree(const std::string& sourceRoot);
 
+// The folders met so far, by identity rather than by path: a link reaches a folder by a path
+// of its own.
+class FolderSet {
+public:
+    // True when the folder had not been met; a folder that cannot be examined counts as new.
+    bool insert(const std::string& path);
+
+private:
+    std::set<std::pair<unsigned long long, unsigned long long> > met_;
+};
+
 // Appends one entry for each subfolder of `folderPath` not met before. Leaves the folder
 // current; false when it cannot be made current (nothing is listed then).
-class FolderSet;
 bool scanFolder(const std::string& folderPath, std::list<FolderEntry>& tree, FolderSet& seen);
 
 // For each folder of the work list, in order: enter it, create its mirror below the
