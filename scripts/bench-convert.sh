@@ -30,7 +30,6 @@ RSS_MARGIN_KB=$((16 * 1024))
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 sondrel="$root/build/native/bin/sondrel"
-parent="${TMPDIR:-/tmp}"
 
 say() { printf '%s\n' "$*"; }
 fail() { printf 'bench-convert: FAIL: %s\n' "$*" >&2; exit 1; }
@@ -41,22 +40,11 @@ done
 [ -x /usr/bin/time ] || fail "GNU time is missing (apt-get install time)"
 
 start=$SECONDS
-if [ ! -f "$root/build/native/CMakeCache.txt" ]; then
-    say "== configuring the native preset"
-    (cd "$root" && cmake --preset native >/dev/null)
-fi
-(cd "$root" && cmake --build --preset native --target sondrel >/dev/null) || fail "build failed"
-
-scratch="$(mktemp -d "$parent/bench-convert.XXXXXX")"
-if [ "$KEEP" = 1 ]; then
-    trap 'say "bench-convert: corpus kept in $scratch"' EXIT
-else
-    trap 'rm -rf "$scratch"' EXIT
-fi
+. "$root/scripts/lib/sound-corpus.sh"
+sound_bench_prepare bench-convert sondrel
 patch="$scratch/Patch"
 mkdir "$patch"
 
-. "$root/scripts/lib/sound-corpus.sh"
 sound_corpus_list "$SHORT_FILES" "$LONG_FILES" nested >"$scratch/corpus.list"
 say "bench-convert: scratch $scratch, ROUNDS=$ROUNDS, $(nproc) cores"
 say "== generating $SHORT_FILES sounds of 1-5 s and $LONG_FILES tracks of 3 min (sox | oggenc, $JOBS jobs)"

@@ -24,7 +24,6 @@ TARGET=1.03
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
 bench="$root/build/native/bin/decode_bench"
-parent="${TMPDIR:-/tmp}"
 
 say() { printf '%s\n' "$*"; }
 fail() { printf 'bench-decode: FAIL: %s\n' "$*" >&2; exit 1; }
@@ -35,25 +34,13 @@ done
 
 start=$SECONDS
 
-if [ ! -f "$root/build/native/CMakeCache.txt" ]; then
-    say "== configuring the native preset"
-    (cd "$root" && cmake --preset native >/dev/null)
-fi
-# Only the benchmark and what it links: an up-to-date build costs a second.
-(cd "$root" && cmake --build --preset native --target decode_bench >/dev/null) || fail "build failed"
-
-scratch="$(mktemp -d "$parent/bench-decode.XXXXXX")"
-if [ "$KEEP" = 1 ]; then
-    trap 'say "bench-decode: corpus kept in $scratch"' EXIT
-else
-    trap 'rm -rf "$scratch"' EXIT
-fi
+. "$root/scripts/lib/sound-corpus.sh"
+sound_bench_prepare bench-decode decode_bench
 corpus="$scratch/corpus"
 mkdir "$corpus"
 
 # --- corpus -------------------------------------------------------------------------------
 
-. "$root/scripts/lib/sound-corpus.sh"
 sound_corpus_list "$SHORT_FILES" "$LONG_FILES" flat >"$scratch/corpus.list"
 
 say "bench-decode: scratch $scratch, ROUNDS=$ROUNDS, $(nproc) cores"

@@ -4,6 +4,7 @@
 #include "sondrel/converter.h"
 #include "sondrel/source_tree.h"
 #include "tests/support/ogg_fixture.h"
+#include "tests/support/wav_fixture.h"
 #include "tests/support/zip_fixture.h"
 
 #include <gtest/gtest.h>
@@ -20,19 +21,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string le(uint32_t value, int bytes) {
-    std::string out;
-    for (int i = 0; i < bytes; ++i)
-        out += static_cast<char>(value >> (8 * i));
-    return out;
-}
-
 // The canonical 44-byte header followed by the samples libvorbisfile decodes from `ogg`.
 std::string expectedWave(const std::string& ogg, int channels, int rate) {
     std::string pcm = fixture::decodeVorbis(ogg);
     uint32_t size = static_cast<uint32_t>(pcm.size());
-    return "RIFF" + le(36 + size, 4) + "WAVE" + "fmt " + le(16, 4) + le(1, 2) + le(channels, 2) + le(rate, 4) +
-           le(rate * channels * 2, 4) + le(channels * 2, 2) + le(16, 2) + "data" + le(size, 4) + pcm;
+    using fixture::le16;
+    using fixture::le32;
+    return "RIFF" + le32(36 + size) + "WAVE" + "fmt " + le32(16) + le16(1) + le16(channels) + le32(rate) +
+           le32(rate * channels * 2) + le16(channels * 2) + le16(16) + "data" + le32(size) + pcm;
 }
 
 std::string sound(int channels, int rate, long frames) {
