@@ -213,5 +213,15 @@ for case in "de_DE.UTF-8 Entpacke Sound-Daten. Bitte warten..." \
 text=$text" "$(grep -a -e '^acp=' -e '^text=' "$road/window.txt")"
 done
 
+# A link back to an ancestor (a Unix link, which Wine presents as a folder) is not walked again.
+mkdir -p "$road/looped/a"
+cp "$payload/Patch/click.ogg" "$road/looped/a/x.ogg"
+ln -s .. "$road/looped/a/back"
+printf 'sondrel.exe "%s\\" "%s\\"\r\n' "$(windows_path "$road/looped")" "$(windows_path "$road/unlooped")" \
+    >"$road/looped.bat"
+(cd "$payload" && timeout 120 "$WINE64" cmd /c "$(windows_path "$road/looped.bat")" >/dev/null 2>&1)
+check "a link to an ancestor is not followed" same "a a/x.wav" \
+    "$(cd "$road/unlooped" 2>/dev/null && find . -mindepth 1 | sed 's|^\./||' | sort | tr '\n' ' ' | sed 's/ $//')"
+
 unregister
 finish
