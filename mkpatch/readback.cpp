@@ -96,10 +96,14 @@ bool verifyPatch(const std::string& path, FILE* out, std::string& error) {
         const char* step = "open";
         if (result == UNZ_OK) {
             step = "read";
-            do
-                result = unzReadCurrentFile(archive, buffer.data(), static_cast<unsigned>(buffer.size()));
-            while (result > 0);
+            unsigned long total = 0;
+            while ((result = unzReadCurrentFile(archive, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0)
+                total += static_cast<unsigned long>(result);
+            // As in the patcher: data that ends before its stated size is damaged, though
+            // minizip compares no CRC then.
             int closed = unzCloseCurrentFile(archive);
+            if (result == 0 && total != info.uncompressed_size)
+                closed = UNZ_CRCERROR;
             if (result == 0 && closed != UNZ_OK) {
                 result = closed;
                 step = closed == UNZ_CRCERROR ? "CRC check" : "close";

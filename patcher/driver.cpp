@@ -74,11 +74,12 @@ int applyPatch(const char* ownPath, unzFile& archive) {
         return kOutcomeCorrupted;
     if (!enterInstallDirectory(directory))
         return kOutcomeInvalidInstallation;
-    if (extractAllEntries(archive) != 0)
+    unsigned long skipped = 0;
+    if (extractAllEntries(archive, &skipped) != 0)
         return kOutcomeCorrupted;
     if (!runPatchScript(directory))
         return kOutcomeCorrupted;
-    return kOutcomeSuccess;
+    return skipped ? kOutcomeFilesNotReplaced : kOutcomeSuccess;
 }
 
 }  // namespace

@@ -11,6 +11,9 @@ enum Outcome {
     kOutcomeNotFound = 2,
     kOutcomeInvalidInstallation = 3,
     kOutcomeCorrupted = 5,
+    // Every step succeeded, but some game files could not be replaced (held by the running
+    // game, a folder in the way): the game is half patched and the player must know.
+    kOutcomeFilesNotReplaced = 8,
 };
 
 const unsigned kPathBufferSize = 260;

@@ -16,6 +16,9 @@ namespace {
 
 const unsigned kNameBufferSize = 256;
 const unsigned kCopyBufferSize = 8192;
+// A name beside the target: its folder, "~vdp", up to ten digits and ".tmp".
+const unsigned kTemporaryBufferSize = kNameBufferSize + 20;
+const int kTemporaryAttempts = 100;
 
 bool isSeparator(char c) {
     return c == '/' || c == '\\';
@@ -46,6 +49,20 @@ int refuseUnsafeEntry(const char* name, const unz_file_info& info, bool isFolder
     else
         std::printf("refusing entry %s: %s\n", name, describeProblem(problem));
     return UNZ_BADZIPFILE;
+}
+
+// Creates a new file in the folder of entry `name`, under a name no file there has yet, so
+// that it can clobber nothing: not a file of the game, not an entry already extracted.
+FILE* createTemporaryBeside(const char* name, char* temporary) {
+    static unsigned long counter = 0;
+    size_t folder = static_cast<size_t>(filePart(name) - name);
+    for (int attempt = 0; attempt < kTemporaryAttempts; ++attempt) {
+        std::snprintf(temporary, kTemporaryBufferSize, "%.*s~vdp%lu.tmp", static_cast<int>(folder), name, counter++);
+        FILE* file = platform::createNewFile(temporary);
+        if (file || errno != EEXIST)
+            return file;
+    }
+    return NULL;
 }
 
 }  // namespace
@@ -91,7 +108,7 @@ void setEntryFileTime(const char* path, unsigned long dosDate) {
     platform::setFileTimesFromDos(path, dosDate);
 }
 
-int extractCurrentEntry(unzFile archive) {
+int extractCurrentEntry(unzFile archive, unsigned long* skipped) {
     char name[kNameBufferSize];
     unz_file_info info;
     int status = unzGetCurrentFileInfo(archive, &info, name, sizeof name, NULL, 0, NULL, 0);
@@ -128,23 +145,31 @@ int extractCurrentEntry(unzFile archive) {
         return status;
     }
 
+    // The entry goes to a new file beside its target, which it replaces only once the whole
+    // entry has been read and accepted: a damaged entry or a full disk leaves the old file.
     makeWritable(name);
-    FILE* out = platform::openFileForWriting(name);
-    if (!out) {
-        char* cut = NULL;
-        for (char* p = name; *p; ++p)
-            if (isSeparator(*p))
-                cut = p;
-        if (cut) {
-            char kept = *cut;
-            *cut = 0;
-            makeFolderPath(name);
-            *cut = kept;
-            out = platform::openFileForWriting(name);
+    char temporary[kTemporaryBufferSize];
+    FILE* out = NULL;
+    if (platform::canReplaceFile(name)) {
+        out = createTemporaryBeside(name, temporary);
+        if (!out && errno == ENOENT) {
+            char* cut = NULL;
+            for (char* p = name; *p; ++p)
+                if (isSeparator(*p))
+                    cut = p;
+            if (cut) {
+                char kept = *cut;
+                *cut = 0;
+                makeFolderPath(name);
+                *cut = kept;
+                out = createTemporaryBeside(name, temporary);
+            }
         }
     }
     if (!out) {
         std::printf("error opening %s\n", name);
+        if (skipped)
+            ++*skipped;
         status = unzCloseCurrentFile(archive);
         if (status != UNZ_OK)
             std::printf("error %d with zipfile in unzCloseCurrentFile\n", status);
@@ -153,6 +178,7 @@ int extractCurrentEntry(unzFile archive) {
     }
 
     std::printf(" extracting: %s\n", name);
+    unsigned long written = 0;
     for (;;) {
         int read = unzReadCurrentFile(archive, buffer, kCopyBufferSize);
         if (read < 0) {
@@ -169,34 +195,51 @@ int extractCurrentEntry(unzFile archive) {
             status = UNZ_ERRNO;
             break;
         }
+        written += static_cast<unsigned long>(read);
     }
     // Buffered bytes reach the disk only here: a full disk may show up at the close.
     if (std::fclose(out) != 0 && status == UNZ_OK) {
         std::printf("error in writing extracted file\n");
         status = UNZ_ERRNO;
     }
+    std::free(buffer);
 
     if (status != UNZ_OK) {
         unzCloseCurrentFile(archive);
-        std::free(buffer);
+        platform::removeFile(temporary);
         return status;
     }
-
-    setEntryFileTime(name, info.dosDate);
-    status = unzCloseCurrentFile(archive);
-    if (status != UNZ_OK)
+    // minizip checks the CRC only when the whole stated size was read: data that ends early
+    // is damaged just the same.
+    if (written == info.uncompressed_size) {
+        status = unzCloseCurrentFile(archive);
+    } else {
+        unzCloseCurrentFile(archive);
+        status = UNZ_CRCERROR;
+    }
+    if (status != UNZ_OK) {
         std::printf("error %d with zipfile in unzCloseCurrentFile\n", status);
-    std::free(buffer);
-    return status;
+        platform::removeFile(temporary);
+        return status;
+    }
+    setEntryFileTime(temporary, info.dosDate);
+    if (!platform::replaceFile(temporary, name)) {
+        // Taken since the check above, by another program or by a folder.
+        std::printf("error opening %s\n", name);
+        if (skipped)
+            ++*skipped;
+        platform::removeFile(temporary);
+    }
+    return UNZ_OK;
 }
 
-int extractAllEntries(unzFile archive) {
+int extractAllEntries(unzFile archive, unsigned long* skipped) {
     unz_global_info global;
     int status = unzGetGlobalInfo(archive, &global);
     if (status != UNZ_OK)
         return status;
     for (uLong i = 0; i < global.number_entry; ++i) {
-        status = extractCurrentEntry(archive);
+        status = extractCurrentEntry(archive, skipped);
         if (status != UNZ_OK)
             return status;
         if (i + 1 < global.number_entry) {

@@ -7,9 +7,11 @@
 namespace patcher {
 
 // 0 when every entry was processed, otherwise the non-zero status that stopped the pass.
-int extractAllEntries(unzFile archive);
+// Entries whose target could not be replaced (held by another program, a folder in the way)
+// are reported, passed over and counted in `skipped` when it is given.
+int extractAllEntries(unzFile archive, unsigned long* skipped = NULL);
 // The current entry's status; 0 lets the pass go on.
-int extractCurrentEntry(unzFile archive);
+int extractCurrentEntry(unzFile archive, unsigned long* skipped = NULL);
 
 // 0, or -1 with errno set.
 int makeFolder(const char* path);

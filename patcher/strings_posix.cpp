@@ -12,6 +12,7 @@ const StringResource kStringResources[] = {
     {IDS_CORRUPTED, TEXT_CORRUPTED},
     {IDS_SUCCESS, TEXT_SUCCESS},
     {IDS_CAPTION, TEXT_CAPTION},
+    {IDS_NOT_REPLACED, TEXT_NOT_REPLACED},
 };
 const unsigned kStringResourceCount = sizeof kStringResources / sizeof kStringResources[0];
 

@@ -10,6 +10,7 @@
 #define IDS_CORRUPTED      5
 #define IDS_SUCCESS        6
 #define IDS_CAPTION        7
+#define IDS_NOT_REPLACED   8
 
 #define TEXT_REGISTRY_KEY    "Software\\Pellmark\\Torvicor\\Vardane"
 #define TEXT_NOT_FOUND       "Vardane not found!"
@@ -18,6 +19,7 @@
 #define TEXT_CORRUPTED       "Patch file is corrupted"
 #define TEXT_SUCCESS         "Patch was successfully applied."
 #define TEXT_CAPTION         "Vardane Patch 1.02"
+#define TEXT_NOT_REPLACED    "Some game files could not be replaced. Close the game and apply the patch again."
 
 #define IDI_PATCHER 102
 

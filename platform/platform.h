@@ -28,6 +28,14 @@ int makeDirectory(const char* path);
 
 // Creates or truncates a file for binary writing.
 FILE* openFileForWriting(const char* path);
+// Creates a file for binary writing only when no file of that name exists; NULL with errno
+// set otherwise (EEXIST when one does, ENOENT when a folder on the way is missing).
+FILE* createNewFile(const char* path);
+// True when `path` names no file, or a file that this process could replace now: not a
+// folder, not held by a program that shares it with no one.
+bool canReplaceFile(const char* path);
+// Puts `from` in the place of `to`, replacing a writable file of that name.
+bool replaceFile(const char* from, const char* to);
 
 const unsigned long kInvalidAttributes = 0xFFFFFFFFul;
 const unsigned long kAttributeReadOnly = 0x1;

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <ctime>
 
@@ -32,6 +33,29 @@ int makeDirectory(const char* path) {
 
 FILE* openFileForWriting(const char* path) {
     return std::fopen(nativePath(path).c_str(), "wb");
+}
+
+FILE* createNewFile(const char* path) {
+    int fd = open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+    if (fd < 0)
+        return nullptr;
+    FILE* file = fdopen(fd, "wb");
+    if (!file)
+        close(fd);
+    return file;
+}
+
+bool canReplaceFile(const char* path) {
+    int fd = open(nativePath(path).c_str(), O_WRONLY);
+    if (fd >= 0) {
+        close(fd);
+        return true;
+    }
+    return errno == ENOENT;
+}
+
+bool replaceFile(const char* from, const char* to) {
+    return rename(nativePath(from).c_str(), nativePath(to).c_str()) == 0;
 }
 
 unsigned long fileAttributes(const char* path) {

@@ -1,5 +1,7 @@
 // Win32 file and folder functions. The extraction pass: SetCurrentDirectoryA, CreateDirectoryA
-// with default security, Get/SetFileAttributesA, and the file-time sequence CreateFileA
+// with default security, Get/SetFileAttributesA, each entry written to a new file beside its
+// target (created exclusively) that MoveFileExA then puts in the target's place, after a
+// CreateFileA probe that the target can be replaced, and the file-time sequence CreateFileA
 // (read/write, no sharing, OPEN_EXISTING), GetFileTime, DosDateTimeToFileTime,
 // LocalFileTimeToFileTime, SetFileTime, CloseHandle. The converter's stream: CreateFileA with
 // GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING (read) or GENERIC_READ | GENERIC_WRITE, no
@@ -7,6 +9,10 @@
 // ReadFile, WriteFile, CloseHandle.
 #include "platform/platform.h"
 #include "platform/win32/win32.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 
@@ -36,6 +42,33 @@ int makeDirectory(const char* path) {
 
 FILE* openFileForWriting(const char* path) {
     return std::fopen(path, "wb");
+}
+
+FILE* createNewFile(const char* path) {
+    int fd = ::_open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0)
+        return NULL;
+    FILE* file = ::_fdopen(fd, "wb");
+    if (!file)
+        ::_close(fd);
+    return file;
+}
+
+bool canReplaceFile(const char* path) {
+    // Replacing needs write and delete access; a folder, or a file its holder shares with no
+    // one, refuses the open.
+    HANDLE file = ::CreateFileA(path, GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+    if (file != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(file);
+        return true;
+    }
+    DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+bool replaceFile(const char* from, const char* to) {
+    return ::MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
 unsigned long fileAttributes(const char* path) {

@@ -128,6 +128,9 @@ TEST(Verify, PassesSoundArchivesAndFailsDamagedOnes) {
     std::string damaged = sound;
     fixture::breakFirstCrc(damaged);
     fixture::writeFile("damaged.exe", "MZ" + damaged);
+    std::string endsEarly = sound;
+    fixture::claimFirstSize(endsEarly, 9001);
+    fixture::writeFile("short.exe", "MZ" + endsEarly);
     fixture::writeFile("unsafe.exe", "MZ" + fixture::makeZip({{"../a.txt", "x"}}));
     fixture::writeFile("cut.exe", "MZ" + sound.substr(0, sound.size() - 5));
 
@@ -138,6 +141,9 @@ TEST(Verify, PassesSoundArchivesAndFailsDamagedOnes) {
     EXPECT_EQ("ok   a.txt\nok   b/c.txt\n2 entries, all sound\n", report);
 
     report = capture(mkpatch::verifyPatch, "damaged.exe", ok, error);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ("FAIL a.txt: CRC check failed (error -105)\n", report);
+    report = capture(mkpatch::verifyPatch, "short.exe", ok, error);
     EXPECT_FALSE(ok);
     EXPECT_EQ("FAIL a.txt: CRC check failed (error -105)\n", report);
 

@@ -32,6 +32,7 @@ TEST(StringTable, HoldsEveryTextTheDriverLoads) {
         {3, "Invalid Vardane installation"},         {4, "patch.bat"},
         {5, "Patch file is corrupted"},              {6, "Patch was successfully applied."},
         {7, "Vardane Patch 1.02"},
+        {8, "Some game files could not be replaced. Close the game and apply the patch again."},
     };
     for (const auto& e : expected) {
         char buffer[patcher::kTextBufferSize] = "";

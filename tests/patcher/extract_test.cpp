@@ -13,7 +13,10 @@
 #include <filesystem>
 
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 #endif
 
 namespace fs = std::filesystem;
@@ -32,7 +35,7 @@ struct Extraction {
 // `root/game` (which may be prepared by `prepare`) with that folder current.
 template <typename Prepare>
 Extraction extractInto(const fixture::ScopedTempDir& root, const std::string& zip, const std::string& prefix,
-                       Prepare prepare) {
+                       Prepare prepare, unsigned long* skipped = nullptr) {
     std::string file = root.path() + "/patch.bin";
     fixture::writeFile(file, prefix + zip);
     fs::path game = fs::path(root.path()) / "game";
@@ -44,7 +47,7 @@ Extraction extractInto(const fixture::ScopedTempDir& root, const std::string& zi
     unzFile archive = patcher::openPatchArchive(file.c_str());
     result.opened = archive != nullptr;
     if (archive) {
-        result.status = patcher::extractAllEntries(archive);
+        result.status = patcher::extractAllEntries(archive, skipped);
         unzClose(archive);
     }
     std::fflush(stdout);
@@ -170,17 +173,31 @@ TEST(Extraction, ReplacesReadOnlyFilesAndLeavesThemWritable) {
     EXPECT_FALSE(platform::fileAttributes(game(root, "data/ro.txt").c_str()) & platform::kAttributeReadOnly);
 }
 
-TEST(Extraction, DamagedEntryIsWrittenWholeThenStopsThePassWithCrcError) {
-    fixture::ScopedTempDir root;
+// A damaged entry stops the pass with the CRC error line and replaces nothing: the game's old
+// file stays as it was, a new one is not created, and no temporary file is left.
+TEST(Extraction, DamagedEntryStopsThePassAndLeavesTheOldFile) {
     std::string text = fixture::sampleText(20000);
-    std::string zip = fixture::makeZip({{"bad.txt", text}, {"after.txt", "never"}});
-    fixture::breakFirstCrc(zip);
-    Extraction result = extract(root, zip);
-    EXPECT_EQ(UNZ_CRCERROR, result.status);
-    EXPECT_EQ(" extracting: bad.txt\nerror -105 with zipfile in unzCloseCurrentFile\n", result.output);
-    EXPECT_EQ(text, fixture::readFile(game(root, "bad.txt")));
-    EXPECT_EQ(dosToLocal(fixture::kSampleDosDate), modificationTime(game(root, "bad.txt")));
-    EXPECT_FALSE(fixture::exists(game(root, "after.txt")));
+    std::string badCrc = fixture::makeZip({{"bad.txt", text}, {"after.txt", "never"}});
+    fixture::breakFirstCrc(badCrc);
+    // Data that ends before its stated size: minizip would never compare the CRC.
+    std::string endsEarly = fixture::makeZip({{"bad.txt", text}, {"after.txt", "never"}});
+    fixture::claimFirstSize(endsEarly, static_cast<uint32_t>(text.size() + 3));
+    for (const std::string* zip : {&badCrc, &endsEarly}) {
+        for (bool existing : {false, true}) {
+            SCOPED_TRACE(std::string(zip == &badCrc ? "wrong CRC" : "ends early") + (existing ? ", old file" : ""));
+            fixture::ScopedTempDir root;
+            Extraction result = extractInto(root, *zip, "", [existing] {
+                if (existing)
+                    fixture::writeFile("bad.txt", "the old, good file");
+            });
+            EXPECT_EQ(UNZ_CRCERROR, result.status);
+            EXPECT_EQ(" extracting: bad.txt\nerror -105 with zipfile in unzCloseCurrentFile\n", result.output);
+            EXPECT_EQ(existing ? std::vector<std::string>{"bad.txt"} : std::vector<std::string>{}, result.tree);
+            if (existing) {
+                EXPECT_EQ("the old, good file", fixture::readFile(game(root, "bad.txt")));
+            }
+        }
+    }
 }
 
 TEST(Extraction, ReadsTheSameArchiveBehindAnyPrefix) {
@@ -278,30 +295,43 @@ TEST(Extraction, RefusesEntriesMinizipWouldHandOverUndecoded) {
     }
 }
 
-TEST(Extraction, FileThatCannotBeCreatedIsReportedAndSkipped) {
-    // A folder in the way stands for a file another program holds: the create fails.
+TEST(Extraction, FileThatCannotBeReplacedIsReportedSkippedAndCounted) {
+    // A folder in the way stands for a file another program holds: it cannot be replaced.
     fixture::ScopedTempDir root;
+    unsigned long skipped = 0;
     Extraction result = extractInto(root, fixture::makeZip({{"blocked", "new"}, {"next.txt", "still extracted"}}),
-                                    "", [] { fs::create_directories("blocked/inside"); });
+                                    "", [] { fs::create_directories("blocked/inside"); }, &skipped);
     EXPECT_EQ(0, result.status);
+    EXPECT_EQ(1u, skipped);
     EXPECT_EQ("error opening blocked\n extracting: next.txt\n", result.output);
     EXPECT_TRUE(fs::is_directory(game(root, "blocked/inside")));
     EXPECT_EQ("still extracted", fixture::readFile(game(root, "next.txt")));
 }
 
 #ifndef _WIN32
-TEST(Extraction, FullDiskStopsThePassWithWriteError) {
-    // /dev/full refuses every write: a large block fails in the copy loop, a small one
-    // only when the buffered file is closed.
-    for (size_t size : {size_t{100000}, size_t{10}}) {
+TEST(Extraction, FullDiskStopsThePassWithWriteErrorAndLeavesTheOldFile) {
+    // A disk that takes 1,024 bytes of any file: a large entry fails in the copy loop, a small
+    // one only when the buffered file is closed.
+    for (size_t size : {size_t{100000}, size_t{3000}}) {
         SCOPED_TRACE(std::to_string(size) + " bytes");
         fixture::ScopedTempDir root;
+        struct rlimit previous;
+        ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &previous));
+        void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
         Extraction result =
             extractInto(root, fixture::makeZip({{"full.bin", fixture::randomBytes(size, 3)}, {"after.txt", "no"}}),
-                        "", [] { ASSERT_EQ(0, symlink("/dev/full", "full.bin")); });
+                        "", [&previous] {
+                            fixture::writeFile("full.bin", "old");
+                            struct rlimit small = previous;
+                            small.rlim_cur = 1024;
+                            ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
+                        });
+        setrlimit(RLIMIT_FSIZE, &previous);
+        std::signal(SIGXFSZ, handler);
         EXPECT_EQ(UNZ_ERRNO, result.status);
         EXPECT_EQ(" extracting: full.bin\nerror in writing extracted file\n", result.output);
-        EXPECT_FALSE(fixture::exists(game(root, "after.txt")));
+        EXPECT_EQ(std::vector<std::string>{"full.bin"}, result.tree);
+        EXPECT_EQ("old", fixture::readFile(game(root, "full.bin")));
     }
 }
 #endif

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The 32-bit shipping programs, inspected since they cannot run here.
 # The patcher: a PE32 i386 console image needing only system DLLs, with one string block (ids 1
-# to 7, language neutral) and the single-image icon group 102 in language 0x0419.
+# to 8, language neutral) and the single-image icon group 102 in language 0x0419.
 # The converter: a PE32 i386 GUI image needing only system DLLs, whose resources are, byte for
 # byte, the dialog, icon, four string versions and language markers it must carry.
 # Both within their download size: the patcher at most 128 KB, the converter at most 320 KB.
@@ -49,13 +49,14 @@ PY
 }
 
 wrestool -x --raw --type=6 --name=1 "$exe" >"$work/strings.bin"
-check "string table holds ids 1 to 7" same '1=Software\Pellmark\Torvicor\Vardane
+check "string table holds ids 1 to 8" same '1=Software\Pellmark\Torvicor\Vardane
 2=Vardane not found!
 3=Invalid Vardane installation
 4=patch.bat
 5=Patch file is corrupted
 6=Patch was successfully applied.
-7=Vardane Patch 1.02' "$(string_block "$work/strings.bin")"
+7=Vardane Patch 1.02
+8=Some game files could not be replaced. Close the game and apply the patch again.' "$(string_block "$work/strings.bin")"
 
 # --- the converter ----------------------------------------------------------------------------
 check "PE32 i386 GUI image" contains "PE32 executable (GUI) Intel 80386" "$(file -b "$sondrel")"

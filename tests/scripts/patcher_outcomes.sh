@@ -96,6 +96,18 @@ check "missing script exits 1" same 1 "$rc"
 check "missing script message" same "Vardane Patch 1.02: Patch file is corrupted" "$err"
 check "missing script still extracted the files" same "x" "$(cat game4/Data/only.txt)"
 
+# Outcome 8: everything else went well, but a file could not be replaced (a folder stands in
+# its way): the script still runs, and the player is told to close the game and try again.
+mkdir -p game8/Data/a.txt/inside
+register "$work/game8"
+run ./patch.exe
+check "a file not replaced exits 1" same 1 "$rc"
+check "a file not replaced is named" contains "error opening Data/a.txt" "$out"
+check "a file not replaced message" same \
+    "Vardane Patch 1.02: Some game files could not be replaced. Close the game and apply the patch again." "$err"
+check "the other files are extracted" same "sound" "$(cat game8/Patch/a/x.ogg)"
+check "the script still ran" test -e game8/script-args.txt
+
 python3 - "$patcher_bin" <<'PY'
 import sys, zipfile, io
 buf = io.BytesIO()

@@ -96,6 +96,12 @@ void breakFirstCrc(std::string& zip) {
     writeLe32(zip, central + 16, wrong);
 }
 
+void claimFirstSize(std::string& zip, uint32_t size) {
+    size_t central = readLe32(zip, zip.size() - 22 + 16);
+    writeLe32(zip, 22, size);
+    writeLe32(zip, central + 24, size);
+}
+
 std::string readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)

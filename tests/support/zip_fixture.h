@@ -23,6 +23,8 @@ std::string makeZip(const std::vector<Entry>& entries);
 
 // Sets the stored CRC-32 of the first entry (local and central header) to a wrong value.
 void breakFirstCrc(std::string& zip);
+// Sets the first entry's stated uncompressed size (local and central header).
+void claimFirstSize(std::string& zip, uint32_t size);
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The 64-bit Windows patcher under Wine: registry, extraction, the script run by Wine's command
 # interpreter with both quoted folders, each outcome's message box (read through the message
-# box trace, photographed, dismissed with a key press) and its exit status, and a file that
-# another process holds without sharing. Then the whole road of a patch with sounds: the real
+# box trace, photographed, dismissed with a key press) and its exit status, and files that
+# cannot be replaced (one held by another process without sharing, a folder in the way). Then the whole road of a patch with sounds: the real
 # patch.bat starts the converter, whose progress window is photographed and read, in the
 # user's language too, and whose WAV files must hold what oggdec decodes.
 #   patcher_wine.sh PATCHER MKPATCH HOLDFILE ARTEFACTS SONDREL PATCH.BAT PROGRESS-PROBE
@@ -51,6 +51,7 @@ build_patch() {  # build_patch PAYLOAD-DIR OUT
 
 mkdir -p "$work/payload/Data" "$work/payload/Patch/a"
 printf 'new data' >"$work/payload/Data/a.txt"
+printf 'cannot land' >"$work/payload/Data/blocked"
 printf 'replacement' >"$work/payload/Data/locked.txt"
 printf 'fresh' >"$work/payload/Data/ro.txt"
 printf 'sound' >"$work/payload/Patch/a/x.ogg"
@@ -59,9 +60,10 @@ printf '@echo off\r\necho [%%1] [%%2]> script-args.txt\r\ncd> script-dir.txt\r\n
 build_patch "$work/payload" "$work/patch.exe"
 check "mkpatch.exe built the patcher file" test -s "$work/patch.exe"
 
-# Outcome 0, with one file held open by another process and one read-only file.
+# Outcome 8: one file held open by another process and a folder where a file must go cannot be
+# replaced; the rest, a read-only file included, is extracted and the script runs.
 game="$work/game"
-mkdir -p "$game/Data"
+mkdir -p "$game/Data/blocked/inside"
 printf 'old content' >"$game/Data/locked.txt"
 printf 'stale' >"$game/Data/ro.txt"
 chmod a-w "$game/Data/ro.txt"
@@ -71,17 +73,20 @@ holder=$!
 for i in $(seq 1 100); do [ -e "$work/ready" ] && break; sleep 0.2; done
 check "the other process holds the file" test -e "$work/ready"
 register "$(windows_path "$game")"
-run_patcher "$work/patch.exe" outcome-0-success
+run_patcher "$work/patch.exe" outcome-8-not-replaced
 touch "$work/release"
 wait "$holder"
-check "success exits 0" same 0 "$rc"
-check "success message box" same "Patch was successfully applied." "$msg"
-check "the held file gets the error-opening line" same " extracting: Data/a.txt
+check "files not replaced exit 1" same 1 "$rc"
+check "files not replaced message box" same \
+    "Some game files could not be replaced. Close the game and apply the patch again." "$msg"
+check "the held file and the folder get the error-opening line" same " extracting: Data/a.txt
+error opening Data/blocked
 error opening Data/locked.txt
  extracting: Data/ro.txt
  extracting: Patch/a/x.ogg
- extracting: patch.bat" "$(printf '%s\n' "$out" | tail -n 5)"
+ extracting: patch.bat" "$(printf '%s\n' "$out" | tail -n 6)"
 check "the held file keeps its old content" same "old content" "$(cat "$game/Data/locked.txt")"
+check "no temporary file is left" same "a.txt blocked locked.txt ro.txt" "$(ls "$game/Data" | tr '\n' ' ' | sed 's/ $//')"
 check "the rest is extracted" same "new data" "$(cat "$game/Data/a.txt")"
 check "the read-only file is replaced" same "fresh" "$(cat "$game/Data/ro.txt")"
 check "and is writable afterwards" test -w "$game/Data/ro.txt" -a "$(stat -c %A "$game/Data/ro.txt" | cut -c3)" = w
