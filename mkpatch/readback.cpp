@@ -1,6 +1,7 @@
 // Listing and verifying a patcher file with minizip's unzip API, the way the patcher reads it.
 #include "mkpatch/readback.h"
 
+#include "patcher/archive.h"
 #include "patcher/entry_rules.h"
 
 #include <unzip.h>
@@ -27,7 +28,7 @@ void formatDosTime(unsigned long dosDate, char* text, size_t size) {
 }
 
 unzFile openArchive(const std::string& path, std::string& error) {
-    unzFile archive = unzOpen(path.c_str());
+    unzFile archive = patcher::openPatchArchive(path.c_str());
     if (!archive)
         error = "no readable patch archive in " + path;
     return archive;
@@ -82,6 +83,7 @@ bool verifyPatch(const std::string& path, FILE* out, std::string& error) {
         return false;
     std::vector<char> buffer(8192);
     unsigned long entries = 0, problems = 0;
+    patcher::openHeaderReader();
     int status = forEachEntry(archive, [&](const char* name, const unz_file_info& info) {
         ++entries;
         patcher::EntryProblem problem = patcher::checkEntryName(name, info.size_filename);
@@ -94,6 +96,12 @@ bool verifyPatch(const std::string& path, FILE* out, std::string& error) {
         }
         int result = unzOpenCurrentFilePassword(archive, NULL);
         const char* step = "open";
+        if (result == UNZ_OK && !patcher::localNameMatches(archive, name, info.size_filename)) {
+            unzCloseCurrentFile(archive);
+            std::fprintf(out, "FAIL %s: its local header names it otherwise\n", name);
+            ++problems;
+            return false;
+        }
         if (result == UNZ_OK) {
             step = "read";
             unsigned long total = 0;
@@ -119,6 +127,7 @@ bool verifyPatch(const std::string& path, FILE* out, std::string& error) {
         std::fprintf(out, "ok   %s\n", name);
         return true;
     });
+    patcher::closeHeaderReader();
     unzClose(archive);
     if (status != UNZ_OK && problems == 0) {
         std::fprintf(out, "FAIL archive: error %d after %lu entries\n", status, entries);

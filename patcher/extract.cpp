@@ -2,6 +2,7 @@
 // the publisher's tools and support texts quote them.
 #include "patcher/extract.h"
 
+#include "patcher/archive.h"
 #include "patcher/entry_rules.h"
 #include "platform/platform.h"
 
@@ -138,6 +139,8 @@ int extractCurrentEntry(unzFile archive, unsigned long* skipped) {
     }
 
     status = unzOpenCurrentFilePassword(archive, NULL);
+    if (status == UNZ_OK && !localNameMatches(archive, name, info.size_filename))
+        status = UNZ_BADZIPFILE;
     if (status != UNZ_OK) {
         std::printf("error %d with zipfile in unzOpenCurrentFilePassword\n", status);
         unzCloseCurrentFile(archive);
@@ -238,19 +241,17 @@ int extractAllEntries(unzFile archive, unsigned long* skipped) {
     int status = unzGetGlobalInfo(archive, &global);
     if (status != UNZ_OK)
         return status;
-    for (uLong i = 0; i < global.number_entry; ++i) {
+    openHeaderReader();
+    for (uLong i = 0; i < global.number_entry && status == UNZ_OK; ++i) {
         status = extractCurrentEntry(archive, skipped);
-        if (status != UNZ_OK)
-            return status;
-        if (i + 1 < global.number_entry) {
+        if (status == UNZ_OK && i + 1 < global.number_entry) {
             status = unzGoToNextFile(archive);
-            if (status != UNZ_OK) {
+            if (status != UNZ_OK)
                 std::printf("error %d with zipfile in unzGoToNextFile\n", status);
-                return status;
-            }
         }
     }
-    return UNZ_OK;
+    closeHeaderReader();
+    return status;
 }
 
 }  // namespace patcher

@@ -26,8 +26,6 @@ bool setCurrentDirectory(const char* path);
 // 0 on success, -1 with errno set (ENOENT when a parent folder is missing, EEXIST, EACCES).
 int makeDirectory(const char* path);
 
-// Creates or truncates a file for binary writing.
-FILE* openFileForWriting(const char* path);
 // Creates a file for binary writing only when no file of that name exists; NULL with errno
 // set otherwise (EEXIST when one does, ENOENT when a folder on the way is missing).
 FILE* createNewFile(const char* path);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Extraction benchmark: the native patcher against Info-ZIP unzip on the same patcher file.
-# Two payloads: many small-to-medium files in nested folders, and one 1 GiB entry.
+# Three payloads: many small-to-medium files in nested folders, the most entries a patch may
+# hold (65,535, each of a few hundred bytes), and one 1 GiB entry.
 # Wall time and peak RSS come from GNU time; every run extracts into a new empty folder.
 #
 #   bash scripts/bench-extract.sh
@@ -10,6 +11,8 @@
 #   RUNS=5          timed runs per tool, many-files payload
 #   RUNS_HUGE=3     timed runs per tool, 1 GiB payload
 #   SKIP_HUGE=1     leave out the 1 GiB payload
+#   RUNS_SMALL=3    timed runs per tool, 65,535-entry payload
+#   SKIP_SMALL=1    leave out the 65,535-entry payload
 #   FILES=2000      files in the many-files payload (spread over 20 folders)
 #   PAYLOAD_MB=200  its total size, MiB
 #   HUGE_MB=1024    size of the single large entry, MiB
@@ -19,6 +22,9 @@ set -euo pipefail
 RUNS="${RUNS:-5}"
 RUNS_HUGE="${RUNS_HUGE:-3}"
 SKIP_HUGE="${SKIP_HUGE:-0}"
+RUNS_SMALL="${RUNS_SMALL:-3}"
+SKIP_SMALL="${SKIP_SMALL:-0}"
+SMALL_ENTRIES=65535
 FILES="${FILES:-2000}"
 PAYLOAD_MB="${PAYLOAD_MB:-200}"
 HUGE_MB="${HUGE_MB:-1024}"
@@ -154,6 +160,21 @@ make_many_files() {  # make_many_files DIR
     printf 'exit 0\n' >"$dir/patch.bat"
 }
 
+make_small_files() {  # make_small_files DIR
+    # 65,534 files of 64 B to 2 KiB, text and binary, 256 to a folder, and patch.bat.
+    awk -v files=$((SMALL_ENTRIES - 1)) -v pool=$((16 * 1048576)) 'BEGIN {
+        srand(13)
+        for (i = 0; i < files; i++) {
+            text = (i % 4) != 0
+            s = int(64 + rand() * rand() * 2000)
+            printf "%s %d %d Small/d%03d/s%05d.%s\n", text ? "t" : "b", int(rand() * (pool - s)), s,
+                int(i / 256), i, text ? "txt" : "bin"
+        }
+    }' >"$scratch/small.list"
+    cut_files "$1" <"$scratch/small.list"
+    printf 'exit 0\n' >"$1/patch.bat"
+}
+
 make_huge() {  # make_huge DIR
     mkdir -p "$1/Data"
     # Level-9 deflate crawls through plain text (a few MB/s), so the text half of each MiB is
@@ -283,16 +304,20 @@ scenario() {
 }
 
 scenario many "many files: generating $FILES files, ~$PAYLOAD_MB MiB" make_many_files "$RUNS"
+if [ "$SKIP_SMALL" != 1 ]; then
+    scenario small "the most entries: generating $SMALL_ENTRIES small files" make_small_files "$RUNS_SMALL"
+fi
 if [ "$SKIP_HUGE" != 1 ]; then
     scenario huge "one large entry: generating $HUGE_MB MiB" make_huge "$RUNS_HUGE"
 fi
 
 say ""
 say "== summary (medians; warm page cache, extraction into empty folders)"
-for name in many huge; do
+for name in many small huge; do
     [ -n "${result[$name.ratio]:-}" ] || continue
     label="many files"
     runs=$RUNS
+    [ "$name" = small ] && label="65,535 small entries" && runs=$RUNS_SMALL
     [ "$name" = huge ] && label="one large entry" && runs=$RUNS_HUGE
     say "  $label: ${result[$name.what]}, runs per tool: $runs"
     say "    wall      patcher ${result[$name.patcher.wall]} s   unzip ${result[$name.unzip.wall]} s   patcher/unzip ${result[$name.ratio]}"

@@ -31,10 +31,6 @@ int makeDirectory(const char* path) {
     return mkdir(nativePath(path).c_str(), 0777);
 }
 
-FILE* openFileForWriting(const char* path) {
-    return std::fopen(nativePath(path).c_str(), "wb");
-}
-
 FILE* createNewFile(const char* path) {
     int fd = open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
     if (fd < 0)

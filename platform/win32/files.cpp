@@ -40,10 +40,6 @@ int makeDirectory(const char* path) {
     return -1;
 }
 
-FILE* openFileForWriting(const char* path) {
-    return std::fopen(path, "wb");
-}
-
 FILE* createNewFile(const char* path) {
     int fd = ::_open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
     if (fd < 0)

@@ -132,6 +132,9 @@ TEST(Verify, PassesSoundArchivesAndFailsDamagedOnes) {
     fixture::claimFirstSize(endsEarly, 9001);
     fixture::writeFile("short.exe", "MZ" + endsEarly);
     fixture::writeFile("unsafe.exe", "MZ" + fixture::makeZip({{"../a.txt", "x"}}));
+    std::string renamed = sound;
+    renamed[renamed.size() - 22 - 2 * 46 - 5 - 7 + 46] ^= 0x20;  // "a.txt" in the central directory: "A.txt"
+    fixture::writeFile("renamed.exe", "MZ" + renamed);
     fixture::writeFile("cut.exe", "MZ" + sound.substr(0, sound.size() - 5));
 
     bool ok = false;
@@ -146,6 +149,10 @@ TEST(Verify, PassesSoundArchivesAndFailsDamagedOnes) {
     report = capture(mkpatch::verifyPatch, "short.exe", ok, error);
     EXPECT_FALSE(ok);
     EXPECT_EQ("FAIL a.txt: CRC check failed (error -105)\n", report);
+
+    report = capture(mkpatch::verifyPatch, "renamed.exe", ok, error);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ("FAIL A.txt: its local header names it otherwise\n", report);
 
     report = capture(mkpatch::verifyPatch, "unsafe.exe", ok, error);
     EXPECT_FALSE(ok);
