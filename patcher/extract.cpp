@@ -98,11 +98,12 @@ int makeFolderPath(const char* path) {
     return 1;
 }
 
-void makeWritable(const char* path) {
+bool makeWritable(const char* path) {
     unsigned long attributes = platform::fileAttributes(path);
     if (attributes == platform::kInvalidAttributes)
-        return;
+        return false;
     platform::setFileAttributes(path, attributes & ~platform::kAttributeReadOnly);
+    return true;
 }
 
 void setEntryFileTime(const char* path, unsigned long dosDate) {
@@ -150,10 +151,10 @@ int extractCurrentEntry(unzFile archive, unsigned long* skipped) {
 
     // The entry goes to a new file beside its target, which it replaces only once the whole
     // entry has been read and accepted: a damaged entry or a full disk leaves the old file.
-    makeWritable(name);
+    bool replacing = makeWritable(name);
     char temporary[kTemporaryBufferSize];
     FILE* out = NULL;
-    if (platform::canReplaceFile(name)) {
+    if (!replacing || platform::canReplaceFile(name)) {
         out = createTemporaryBeside(name, temporary);
         if (!out && errno == ENOENT) {
             char* cut = NULL;

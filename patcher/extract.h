@@ -17,8 +17,9 @@ int extractCurrentEntry(unzFile archive, unsigned long* skipped = NULL);
 int makeFolder(const char* path);
 // Creates the folders of `path` one level at a time: 1 when the walk completed, 0 when it gave up.
 int makeFolderPath(const char* path);
-// Clears the read-only attribute of an existing file; failures are ignored.
-void makeWritable(const char* path);
+// Clears the read-only attribute of an existing file; failures are ignored. False when there
+// is no file or folder of that name.
+bool makeWritable(const char* path);
 void setEntryFileTime(const char* path, unsigned long dosDate);
 
 }  // namespace patcher
