@@ -29,6 +29,7 @@ KEEP="${KEEP:-0}"
 RSS_MARGIN_KB=$((16 * 1024))
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
+. "$root/scripts/lib/report.sh"
 sondrel="$root/build/native/bin/sondrel"
 
 say() { printf '%s\n' "$*"; }
@@ -127,3 +128,9 @@ say "  ratio sondrel / oggdec: $ratio ($(awk -v r="$ratio" 'BEGIN { print (r <= 
 say "  sondrel's peak RSS $((s_rss / 1024)) MiB against the largest sound's PCM $((largest_pcm_kb / 1024)) MiB + 16 MiB" \
     "= $((rss_aim / 1024)) MiB ($([ "$s_rss" -le "$rss_aim" ] && echo within || echo OVER) the aim)"
 say "  total run time $((SECONDS - start)) s"
+report_row "converting $count sounds ($ROUNDS rounds): wall time" "$s_time s" "$o_time s (oggdec, one process)" \
+    "$ratio" "at most 1.0"
+report_row "converting: oggdec started once per file" "$s_time s" "$e_time s (oggdec per file)" \
+    "$(awk -v a="$s_time" -v b="$e_time" 'BEGIN { printf "%.3f", a / b }')" "-"
+report_row "converting: peak RSS" "$((s_rss / 1024)) MiB" "$((o_rss / 1024)) MiB (oggdec)" "-" \
+    "at most $((rss_aim / 1024)) MiB (largest PCM + 16 MiB)"

@@ -23,6 +23,7 @@ KEEP="${KEEP:-0}"
 TARGET=1.03
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
+. "$root/scripts/lib/report.sh"
 bench="$root/build/native/bin/decode_bench"
 
 say() { printf '%s\n' "$*"; }
@@ -70,3 +71,6 @@ say "  ratio OggSource/bare: $ratio from the median totals, $balanced balanced (
 say "  CPU-time ratio $(awk '/^CPU time/ { for (i = 1; i < NF; i++) if ($i == "a/b") print $(i + 1) }' "$scratch/bench.out"): wall time also counts the" \
     "moments another process held the core, so on a busy machine trust this one more"
 say "  corpus generation $gen_seconds s, total run time $((SECONDS - start)) s"
+report_row "decoding $files files ($ROUNDS rounds): OggSource against a bare libvorbisfile loop" \
+    "$(awk '/^median/ { print $4 " s" }' "$scratch/bench.out")" \
+    "$(awk '/^median/ { print $9 " s (bare loop)" }' "$scratch/bench.out")" "$balanced (balanced)" "at most $TARGET"

@@ -33,6 +33,7 @@ RSS_TARGET_MB=8
 FOLDERS=20
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
+. "$root/scripts/lib/report.sh"
 bin="$root/build/native/bin"
 parent="${TMPDIR:-/tmp}"
 
@@ -323,5 +324,11 @@ for name in many small huge; do
     say "    wall      patcher ${result[$name.patcher.wall]} s   unzip ${result[$name.unzip.wall]} s   patcher/unzip ${result[$name.ratio]}"
     verdict=$(awk -v r="${result[$name.patcher.rss]}" -v t=$RSS_TARGET_MB 'BEGIN { print (r < t) ? "under" : "OVER" }')
     say "    peak RSS  patcher ${result[$name.patcher.rss]} MiB ($verdict the $RSS_TARGET_MB MiB target)   unzip ${result[$name.unzip.rss]} MiB"
+    report_row "extraction, $label ($runs runs): wall time" "${result[$name.patcher.wall]} s" \
+        "${result[$name.unzip.wall]} s (unzip)" "${result[$name.ratio]}" "at most 1.00"
+    report_row "extraction, $label: peak RSS" "${result[$name.patcher.rss]} MiB" \
+        "${result[$name.unzip.rss]} MiB (unzip)" \
+        "$(awk -v p="${result[$name.patcher.rss]}" -v u="${result[$name.unzip.rss]}" 'BEGIN { printf "%.2f", p / u }')" \
+        "under $RSS_TARGET_MB MiB"
 done
 say "  total run time $((SECONDS - start)) s"
