@@ -2,9 +2,16 @@
 // `sondrel SRC DST` runs as `sondrel.exe "SRC" "DST"` does.
 #include "sondrel/converter.h"
 
+#include <malloc.h>
+
 #include <string>
 
 int main(int argc, char** argv) {
+    // Each sound is decoded whole into one block that is freed before the next file. Kept in
+    // the process rather than returned to the system, the next file's block reuses pages that
+    // are already mapped instead of faulting in fresh ones, a page at a time.
+    mallopt(M_MMAP_THRESHOLD, 256 << 20);
+    mallopt(M_TRIM_THRESHOLD, 512 << 20);
     std::string tail;
     for (int i = 1; i < argc; ++i) {
         if (i > 1)
