@@ -80,9 +80,6 @@ bool setFileAttributes(const char* path, unsigned long attributes) {
 }
 
 void setFileTimesFromDos(const char* path, unsigned long dosDate) {
-    int fd = open(nativePath(path).c_str(), O_RDWR);
-    if (fd < 0)
-        return;
     struct tm local = {};
     local.tm_year = static_cast<int>((dosDate >> 25) & 0x7F) + 80;
     local.tm_mon = static_cast<int>((dosDate >> 21) & 0x0F) - 1;
@@ -98,9 +95,8 @@ void setFileTimesFromDos(const char* path, unsigned long dosDate) {
         times[0].tv_nsec = UTIME_OMIT;
         times[1].tv_sec = when;
         times[1].tv_nsec = 0;
-        futimens(fd, times);
+        utimensat(AT_FDCWD, nativePath(path).c_str(), times, 0);
     }
-    close(fd);
 }
 
 FILE* openFileForReading(const char* path) {
