@@ -23,8 +23,34 @@ std::string nativePath(const char* path) {
     return result;
 }
 
+namespace {
+
+std::string logicalDirectory;
+
+bool sameFile(const char* a, const char* b) {
+    struct stat first, second;
+    return stat(a, &first) == 0 && stat(b, &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+
+}  // namespace
+
+std::string currentDirectory() {
+    if (!logicalDirectory.empty() && sameFile(logicalDirectory.c_str(), "."))
+        return logicalDirectory;
+    char here[4096];
+    return getcwd(here, sizeof here) ? std::string(here) : std::string();
+}
+
 bool setCurrentDirectory(const char* path) {
-    return chdir(nativePath(path).c_str()) == 0;
+    std::string target = nativePath(path);
+    if (target.empty())
+        return false;
+    target = lexicalFullPath(target);
+    if (chdir(target.c_str()) != 0)
+        return false;
+    logicalDirectory = target;
+    return true;
 }
 
 int makeDirectory(const char* path) {

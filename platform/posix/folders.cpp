@@ -84,17 +84,11 @@ void findClose(FolderSearch search) {
     delete static_cast<Listing*>(search);
 }
 
-unsigned long fullPathName(const char* name, char* buffer, unsigned long size) {
-    std::string path = nativePath(name);
-    if (path.empty())
-        return 0;
-    if (path[0] != '/') {
-        char here[4096];
-        if (!getcwd(here, sizeof here))
-            return 0;
-        path = std::string(here) + "/" + path;
-    }
-    // Lexical clean-up, as the Windows function does it: links are not resolved.
+std::string lexicalFullPath(const std::string& relative) {
+    std::string path = relative;
+    if (path.empty() || path[0] != '/')
+        path = currentDirectory() + "/" + path;
+    // Links are not resolved: ".." goes up by name, as on Windows.
     bool trailing = path.back() == '/';
     std::vector<std::string> parts;
     size_t at = 0;
@@ -116,6 +110,14 @@ unsigned long fullPathName(const char* name, char* buffer, unsigned long size) {
         full += "/" + part;
     if (full.empty() || trailing)
         full += "/";
+    return full;
+}
+
+unsigned long fullPathName(const char* name, char* buffer, unsigned long size) {
+    std::string path = nativePath(name);
+    if (path.empty())
+        return 0;
+    std::string full = lexicalFullPath(path);
     if (full.size() + 1 > size)
         return static_cast<unsigned long>(full.size() + 1);
     std::memcpy(buffer, full.c_str(), full.size() + 1);

@@ -8,6 +8,13 @@ namespace platform {
 // Windows paths use '\' as well as '/'; POSIX sees only '/'.
 std::string nativePath(const char* path);
 
+// The current directory as Windows keeps it: the full path it was set to, not where the links
+// on the way lead (getcwd's answer), while that path still names the current directory.
+std::string currentDirectory();
+// `path` ('/' separators) made absolute against the current directory, with "." and ".."
+// resolved by name, as the Windows full-path function does; a trailing '/' stays.
+std::string lexicalFullPath(const std::string& path);
+
 // String resources of a POSIX build: each program links its own table,
 // made from the same texts as its Windows resource script.
 struct StringResource {

@@ -100,6 +100,18 @@ TEST(Converter, MissingOrEmptyRootsConvertNothing) {
 }
 
 #ifndef _WIN32
+// A root whose path goes through a link: folders are named by the path they were reached by,
+// as Windows does, not by where the link leads.
+TEST(Converter, RootReachedThroughALink) {
+    fixture::ScopedTempDir dir;
+    fs::create_directories("real/Patch/A");
+    fixture::writeFile("real/Patch/A/a.ogg", sound(1, 22050, 2000));
+    fs::create_directory_symlink("real", "linked");
+    EXPECT_EQ(0, sondrel::runConverter("\"linked/Patch\" \"linked/Sounds\""));
+    fs::current_path(dir.path());
+    EXPECT_EQ((std::vector<std::string>{"A/", "A/a.wav"}), fixture::listTree("real/Sounds"));
+}
+
 // A disk that takes the header but not the samples: the file counts as failed and no WAV
 // file claiming the full length stays behind.
 TEST(Converter, AFailedDataWriteLeavesNoOutput) {
