@@ -2,6 +2,7 @@
 // separators, no folder entries, DOS times in local time, deflated at the best level
 // unless storing is smaller, empty files stored, no extra fields, no data descriptors.
 #include "mkpatch/build.h"
+#include "mkpatch/payload.h"
 
 #include "patcher/entry_rules.h"
 
@@ -28,40 +29,6 @@ const unsigned long kVersionMadeBy = 0x0B14;  // host 11, version 2.0
 const size_t kChunk = 64 * 1024;
 const unsigned long kMaxEntries = 65535;
 const uint64_t kMaxPatchSize = 0x7FFFFFFFull;  // the reader keeps positions in signed 32 bits
-
-struct PayloadFile {
-    std::string name;  // relative, '/' separators
-    fs::path path;
-    uint64_t size;
-    time_t modified;
-};
-
-bool collectFiles(const std::string& dir, std::vector<PayloadFile>& files, std::string& error) {
-    std::error_code ec;
-    fs::path root(dir);
-    if (!fs::is_directory(root, ec)) {
-        error = "payload folder not found: " + dir;
-        return false;
-    }
-    fs::recursive_directory_iterator it(root, ec), end;
-    for (; !ec && it != end; it.increment(ec)) {
-        if (!it->is_regular_file(ec))
-            continue;
-        PayloadFile file;
-        file.path = it->path();
-        file.name = fs::relative(file.path, root, ec).generic_string();
-        file.size = 0;
-        file.modified = 0;
-        files.push_back(file);
-    }
-    if (ec) {
-        error = "cannot walk " + dir + ": " + ec.message();
-        return false;
-    }
-    std::sort(files.begin(), files.end(),
-              [](const PayloadFile& a, const PayloadFile& b) { return a.name < b.name; });
-    return true;
-}
 
 // Sizes and times, read once the names are known to be acceptable.
 bool describeFiles(std::vector<PayloadFile>& files, std::string& error) {

@@ -1,5 +1,6 @@
 // mkpatch: the publisher's tool that builds, lists and verifies patcher files.
 #include "mkpatch/build.h"
+#include "mkpatch/diff.h"
 #include "mkpatch/readback.h"
 
 #include <cstdio>
@@ -11,11 +12,16 @@ namespace {
 
 const char kUsage[] =
     "usage: mkpatch build --stub STUB --out OUT DIR\n"
+    "       mkpatch diff OLD NEW --out DIR\n"
     "       mkpatch list FILE\n"
     "       mkpatch verify FILE\n"
+    "       mkpatch --version\n"
     "\n"
     "  build   writes OUT: the STUB executable followed by a patch archive of every\n"
     "          file below DIR (sorted by path, deflated unless storing is smaller)\n"
+    "  diff    writes into DIR (new or empty) every file of the game tree NEW that is\n"
+    "          missing from OLD or differs from it, keeping folders and times; reports\n"
+    "          what it took, what it skipped as unchanged, and what only OLD has\n"
     "  list    prints the entries of a patcher file\n"
     "  verify  reads every entry and checks names and CRCs; exit 0 only when the\n"
     "          patcher would extract the whole archive\n";
@@ -63,6 +69,47 @@ int runBuild(const std::vector<std::string>& args) {
     return 0;
 }
 
+const char* files(size_t count) {
+    return count == 1 ? "file" : "files";
+}
+
+int runDiff(const std::vector<std::string>& args) {
+    std::vector<std::string> trees;
+    std::string out;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--out") {
+            if (i + 1 >= args.size() || args[i + 1].empty())
+                return usageError("--out needs a value");
+            if (!out.empty())
+                return usageError("--out given twice");
+            out = args[++i];
+        } else if (args[i].size() > 1 && args[i][0] == '-') {
+            return usageError("unknown option " + args[i]);
+        } else {
+            trees.push_back(args[i]);
+        }
+    }
+    if (trees.size() != 2)
+        return usageError("diff needs the folders OLD and NEW");
+    if (out.empty())
+        return usageError("diff needs --out DIR");
+    mkpatch::DiffReport report;
+    std::string error;
+    if (!mkpatch::diffTrees(trees[0], trees[1], out, report, error))
+        return failed(error);
+    std::printf("took %zu %s (%llu bytes) into %s\n", report.taken.size(), files(report.taken.size()),
+                static_cast<unsigned long long>(report.takenBytes), out.c_str());
+    std::printf("skipped %lu unchanged %s (%llu bytes)\n", report.unchanged, files(report.unchanged),
+                static_cast<unsigned long long>(report.unchangedBytes));
+    if (!report.onlyInOld.empty()) {
+        std::printf("%zu %s only in OLD; a patch cannot delete files, so they stay on players' machines:\n",
+                    report.onlyInOld.size(), report.onlyInOld.size() == 1 ? "file exists" : "files exist");
+        for (const std::string& name : report.onlyInOld)
+            std::printf("  %s\n", name.c_str());
+    }
+    return 0;
+}
+
 int runReadBack(const std::string& command, const std::vector<std::string>& args) {
     if (args.size() != 1)
         return usageError(command + " needs exactly one FILE");
@@ -89,8 +136,14 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return 0;
         }
+    if (command == "--version") {
+        std::puts("mkpatch 1.0, the Vardane patch kit's builder");
+        return 0;
+    }
     if (command == "build")
         return runBuild(args);
+    if (command == "diff")
+        return runDiff(args);
     if (command == "list" || command == "verify")
         return runReadBack(command, args);
     return usageError("unknown command " + command);
