@@ -244,7 +244,7 @@ bool writeArchive(const std::vector<PayloadFile>& files, const fs::path& zipPath
 }  // namespace
 
 bool buildPatch(const std::string& stubPath, const std::string& outPath,
-                const std::string& payloadDir, std::string& error) {
+                const std::string& payloadDir, std::string& error, BuildReport* report) {
     std::vector<PayloadFile> files;
     if (!collectFiles(payloadDir, files, error) || !checkFiles(files, error) || !describeFiles(files, error))
         return false;
@@ -271,6 +271,13 @@ bool buildPatch(const std::string& stubPath, const std::string& outPath,
     if (!writeArchive(files, zipPath, error) || !markStoredEntries(zipPath, error)) {
         cleanUp();
         return false;
+    }
+    if (report) {
+        report->entries = static_cast<unsigned long>(files.size());
+        for (const PayloadFile& file : files)
+            report->uncompressedBytes += file.size;
+        report->storedBytes = fs::file_size(zipPath, ec);
+        report->patcherBytes = fs::file_size(stubPath, ec) + report->storedBytes;
     }
     if (fs::file_size(stubPath, ec) + fs::file_size(zipPath, ec) > kMaxPatchSize) {
         error = "the patcher file would reach 2 GiB";

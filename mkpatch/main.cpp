@@ -64,8 +64,15 @@ int runBuild(const std::vector<std::string>& args) {
     if (dir.empty())
         return usageError("build needs the payload folder DIR");
     std::string error;
-    if (!mkpatch::buildPatch(stub, out, dir, error))
+    mkpatch::BuildReport report;
+    if (!mkpatch::buildPatch(stub, out, dir, error, &report))
         return failed(error);
+    std::printf("%s: %lu %s, %llu bytes uncompressed, stored in %llu (%.1f%%); patcher file %llu bytes\n",
+                out.c_str(), report.entries, report.entries == 1 ? "entry" : "entries",
+                static_cast<unsigned long long>(report.uncompressedBytes),
+                static_cast<unsigned long long>(report.storedBytes),
+                report.uncompressedBytes ? 100.0 * report.storedBytes / report.uncompressedBytes : 100.0,
+                static_cast<unsigned long long>(report.patcherBytes));
     return 0;
 }
 

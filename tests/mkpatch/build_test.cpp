@@ -44,11 +44,19 @@ TEST(Builder, PatcherFileIsTheStubFollowedByAnArchiveThePatcherExtracts) {
     fixture::ScopedTempDir dir;
     makePayload();
     std::string error;
-    ASSERT_TRUE(mkpatch::buildPatch("stub.exe", "patch.exe", "payload", error)) << error;
+    mkpatch::BuildReport report;
+    ASSERT_TRUE(mkpatch::buildPatch("stub.exe", "patch.exe", "payload", error, &report)) << error;
     std::string stub = fixture::readFile("stub.exe");
     std::string file = fixture::readFile("patch.exe");
     EXPECT_EQ(stub, file.substr(0, stub.size()));
     EXPECT_EQ("PK\x03\x04", file.substr(stub.size(), 4));  // the archive starts right behind the image
+    EXPECT_EQ(4u, report.entries);
+    uint64_t payloadBytes = 0;
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator("payload"))
+        payloadBytes += entry.is_regular_file() ? entry.file_size() : 0;
+    EXPECT_EQ(payloadBytes, report.uncompressedBytes);
+    EXPECT_EQ(file.size(), report.patcherBytes);
+    EXPECT_EQ(file.size() - stub.size(), report.storedBytes);
 
     fs::create_directories("game");
     fs::current_path("game");
