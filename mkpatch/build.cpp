@@ -53,13 +53,8 @@ bool checkFiles(const std::vector<PayloadFile>& files, std::string& error) {
         error = "too many files: " + std::to_string(files.size()) + " (at most 65535)";
         return false;
     }
-    for (const PayloadFile& file : files) {
-        patcher::EntryProblem problem = patcher::checkEntryName(file.name.c_str(), file.name.size());
-        if (problem != patcher::EntryProblem::None) {
-            error = "the patcher would refuse \"" + file.name + "\": " + patcher::describeProblem(problem);
-            return false;
-        }
-    }
+    if (!checkNames(files, error))
+        return false;
     return true;
 }
 

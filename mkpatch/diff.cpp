@@ -2,7 +2,6 @@
 #include "mkpatch/diff.h"
 
 #include "mkpatch/payload.h"
-#include "patcher/entry_rules.h"
 
 #include <filesystem>
 #include <fstream>
@@ -51,13 +50,8 @@ bool diffTrees(const std::string& oldDir, const std::string& newDir, const std::
     if (!collectFiles(oldDir, oldFiles, error) || !collectFiles(newDir, newFiles, error) ||
         !emptyOrMissing(outDir, error))
         return false;
-    for (const PayloadFile& file : newFiles) {
-        patcher::EntryProblem problem = patcher::checkEntryName(file.name.c_str(), file.name.size());
-        if (problem != patcher::EntryProblem::None) {
-            error = "the patcher would refuse \"" + file.name + "\": " + patcher::describeProblem(problem);
-            return false;
-        }
-    }
+    if (!checkNames(newFiles, error))
+        return false;
 
     std::set<std::string> newNames;
     std::error_code ec;

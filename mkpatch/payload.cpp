@@ -1,6 +1,8 @@
 // Walking a payload folder.
 #include "mkpatch/payload.h"
 
+#include "patcher/entry_rules.h"
+
 #include <algorithm>
 
 namespace fs = std::filesystem;
@@ -31,6 +33,17 @@ bool collectFiles(const std::string& dir, std::vector<PayloadFile>& files, std::
     }
     std::sort(files.begin(), files.end(),
               [](const PayloadFile& a, const PayloadFile& b) { return a.name < b.name; });
+    return true;
+}
+
+bool checkNames(const std::vector<PayloadFile>& files, std::string& error) {
+    for (const PayloadFile& file : files) {
+        patcher::EntryProblem problem = patcher::checkEntryName(file.name.c_str(), file.name.size());
+        if (problem != patcher::EntryProblem::None) {
+            error = "the patcher would refuse \"" + file.name + "\": " + patcher::describeProblem(problem);
+            return false;
+        }
+    }
     return true;
 }
 

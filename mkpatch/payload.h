@@ -20,4 +20,7 @@ struct PayloadFile {
 // `error` set when `dir` is no folder or cannot be walked.
 bool collectFiles(const std::string& dir, std::vector<PayloadFile>& files, std::string& error);
 
+// False with `error` naming the first file whose name the patcher would refuse.
+bool checkNames(const std::vector<PayloadFile>& files, std::string& error);
+
 }  // namespace mkpatch

@@ -2,6 +2,7 @@
 // it checks that both roots are substrings of the tail and that what the count of quotation
 // marks promises holds.
 #include "sondrel/command_line.h"
+#include "tests/fuzz/fuzz_support.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -10,12 +11,7 @@
 
 namespace {
 
-void require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
+using fuzz::require;
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 // exactly the data of an entry of that name.
 #include "patcher/archive.h"
 #include "patcher/extract.h"
+#include "tests/fuzz/fuzz_support.h"
 
 #include <unistd.h>
 
@@ -20,12 +21,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void require(bool condition, const char* what, const std::string& detail = "") {
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s %s\n", what, detail.c_str());
-        std::abort();
-    }
-}
+using fuzz::require;
 
 // --- the archive in memory ---
 
@@ -134,10 +130,7 @@ fs::path root, scratch;
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char dir[] = "/tmp/extract-fuzz-XXXXXX";
-    if (!mkdtemp(dir))
-        std::abort();
-    root = dir;
+    root = fuzz::scratchFolder("extract-fuzz");
     scratch = root / "game";
     fs::create_directory(scratch);
     // The pass prints a line per entry.

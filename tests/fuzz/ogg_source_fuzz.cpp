@@ -2,6 +2,7 @@
 // whole into a zeroed buffer. Besides the sanitizers, it checks that the format describes
 // 16-bit PCM consistently and that the decode stays inside its buffer.
 #include "sondrel/audio/ogg_source.h"
+#include "tests/fuzz/fuzz_support.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -16,20 +17,10 @@ namespace {
 // limited, the converter's is not.
 const uint32_t kMaxDecoded = 64u << 20;
 
-void require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
+using fuzz::require;
 
 const std::string& inputPath() {
-    static std::string path = [] {
-        char dir[] = "/tmp/ogg-fuzz-XXXXXX";
-        if (!mkdtemp(dir))
-            std::abort();
-        return std::string(dir) + "/input.ogg";
-    }();
+    static std::string path = fuzz::scratchFolder("ogg-fuzz") + "/input.ogg";
     return path;
 }
 

@@ -2,6 +2,7 @@
 // setPosition. Besides the sanitizers, it checks that the walk's findings stay inside
 // the file and that reads never deliver bytes from outside the data.
 #include "sondrel/audio/wave_file.h"
+#include "tests/fuzz/fuzz_support.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -13,20 +14,10 @@
 
 namespace {
 
-void require(bool condition, const char* what) {
-    if (!condition) {
-        std::fprintf(stderr, "invariant broken: %s\n", what);
-        std::abort();
-    }
-}
+using fuzz::require;
 
 const std::string& inputBase() {
-    static std::string base = [] {
-        char dir[] = "/tmp/wave-fuzz-XXXXXX";
-        if (!mkdtemp(dir))
-            std::abort();
-        return std::string(dir) + "/input";
-    }();
+    static std::string base = fuzz::scratchFolder("wave-fuzz") + "/input";
     return base;
 }
 
