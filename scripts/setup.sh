@@ -28,7 +28,7 @@ PACKAGES=(
     zlib1g-dev libminizip-dev libvorbis-dev libogg-dev googletest libz-mingw-w64-dev
     wine wine64
     xvfb xdotool x11-apps imagemagick
-    zip unzip vorbis-tools icoutils file sox libsndfile1-dev
+    zip unzip vorbis-tools icoutils file sox libsndfile1-dev osslsigncode openssl
     dpkg-dev time python3 libclang-rt-14-dev locales
     # for the dependency builds below
     autoconf automake libtool patch xz-utils

@@ -94,6 +94,23 @@ check "the script got both quoted folders" same "[\"$(windows_path "$game")\\Pat
     "$(tr -d '\r' <"$game/script-args.txt")"
 check "the script ran in the install folder" same "$(windows_path "$game")" "$(tr -d '\r' <"$game/script-dir.txt")"
 
+# A publisher signs the patcher file after building it: the signature goes behind the archive,
+# and the patch still lists, verifies and applies. The certificate is made here, for the test.
+openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 \
+    -subj "/CN=Vardane Test Publisher" >/dev/null 2>&1
+osslsigncode sign -certs "$work/cert.pem" -key "$work/key.pem" -n "Vardane Patch 1.02" \
+    -in "$work/patch.exe" -out "$work/signed.exe" >/dev/null
+check "the signed patcher's signature verifies" contains "Succeeded" \
+    "$(osslsigncode verify -CAfile "$work/cert.pem" "$work/signed.exe" 2>&1)"
+check "mkpatch lists and verifies the signed patcher" contains "entries, all sound" \
+    "$("$WINE64" "$mkpatch_exe" list "$(windows_path "$work/signed.exe")" >/dev/null &&
+        "$WINE64" "$mkpatch_exe" verify "$(windows_path "$work/signed.exe")" | tr -d '\r')"
+mkdir -p "$work/signed-game"
+register "$(windows_path "$work/signed-game")"
+run_patcher "$work/signed.exe" signed-outcome-0
+check "the signed patcher applies" same "0 Patch was successfully applied." "$rc $msg"
+check "and extracts its files" same "new data" "$(cat "$work/signed-game/Data/a.txt")"
+
 # Outcome 2: no key, then an empty value; nothing is touched.
 unregister
 mkdir -p "$work/untouched"
