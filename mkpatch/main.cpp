@@ -23,8 +23,10 @@ const char kUsage[] =
     "          missing from OLD or differs from it, keeping folders and times; reports\n"
     "          what it took, what it skipped as unchanged, and what only OLD has\n"
     "  list    prints the entries of a patcher file\n"
-    "  verify  reads every entry and checks names and CRCs; exit 0 only when the\n"
-    "          patcher would extract the whole archive\n";
+    "  verify  reads every entry and checks names, local headers, lengths and CRCs,\n"
+    "          and decodes every Patch/**/*.ogg sound as the converter will; exit 0\n"
+    "          only when the patcher would extract the whole archive and the converter\n"
+    "          convert every sound\n";
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "mkpatch: %s\n\n%s", message.c_str(), kUsage);

@@ -3,10 +3,19 @@
 
 #include "patcher/archive.h"
 #include "patcher/entry_rules.h"
+#include "sondrel/audio/ogg_source.h"
 
+#include <strings.h>
+#include <unistd.h>
 #include <unzip.h>
 
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <new>
 #include <vector>
+
+namespace fs = std::filesystem;
 
 namespace mkpatch {
 
@@ -25,6 +34,42 @@ void formatDosTime(unsigned long dosDate, char* text, size_t size) {
     std::snprintf(text, size, "%04lu-%02lu-%02lu %02lu:%02lu:%02lu", ((dosDate >> 25) & 0x7F) + 1980,
                   (dosDate >> 21) & 0x0F, (dosDate >> 16) & 0x1F, (dosDate >> 11) & 0x1F,
                   (dosDate >> 5) & 0x3F, (dosDate & 0x1F) * 2);
+}
+
+// The converter's input: an .ogg file anywhere below the archive's "Patch" folder.
+bool isSound(const char* name) {
+    size_t length = std::strlen(name);
+    return (std::strncmp(name, "Patch/", 6) == 0 || std::strncmp(name, "Patch\\", 6) == 0) && length > 10 &&
+           strcasecmp(name + length - 4, ".ogg") == 0;
+}
+
+// Decodes a sound the way the converter does: through its OggSource, from a file. Empty when
+// the converter could decode it; otherwise why not. `warning` notes a decode that stops short
+// of the stream's stated length.
+std::string decodeLikeTheConverter(const std::string& data, std::string& warning) {
+    static const fs::path scratch = fs::temp_directory_path() / ("mkpatch-verify-" + std::to_string(::getpid()));
+    {
+        std::ofstream out(scratch, std::ios::binary | std::ios::trunc);
+        out.write(data.data(), static_cast<std::streamsize>(data.size()));
+        if (!out)
+            return "cannot write a scratch copy to decode";
+    }
+    std::string problem;
+    try {
+        sondrel::OggSource source(scratch.string(), true);
+        std::vector<char> pcm(source.size());
+        uint32_t decoded = source.readAll(pcm.data(), source.size());
+        if (decoded != source.size())
+            warning = "decodes to " + std::to_string(decoded) + " bytes of PCM where its stream states " +
+                      std::to_string(source.size());
+    } catch (const char*) {
+        problem = "the converter cannot decode it";
+    } catch (const std::bad_alloc&) {
+        problem = "its stated length is too large to decode";
+    }
+    std::error_code ec;
+    fs::remove(scratch, ec);
+    return problem;
 }
 
 unzFile openArchive(const std::string& path, std::string& error) {
@@ -82,7 +127,7 @@ bool verifyPatch(const std::string& path, FILE* out, std::string& error) {
     if (!archive)
         return false;
     std::vector<char> buffer(8192);
-    unsigned long entries = 0, problems = 0;
+    unsigned long entries = 0, problems = 0, sounds = 0;
     patcher::openHeaderReader();
     int status = forEachEntry(archive, [&](const char* name, const unz_file_info& info) {
         ++entries;
@@ -105,8 +150,13 @@ bool verifyPatch(const std::string& path, FILE* out, std::string& error) {
         if (result == UNZ_OK) {
             step = "read";
             unsigned long total = 0;
-            while ((result = unzReadCurrentFile(archive, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0)
+            bool sound = isSound(name);
+            std::string data;
+            while ((result = unzReadCurrentFile(archive, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0) {
                 total += static_cast<unsigned long>(result);
+                if (sound)
+                    data.append(buffer.data(), static_cast<size_t>(result));
+            }
             // As in the patcher: data that ends before its stated size is damaged, though
             // minizip compares no CRC then.
             int closed = unzCloseCurrentFile(archive);
@@ -115,6 +165,17 @@ bool verifyPatch(const std::string& path, FILE* out, std::string& error) {
             if (result == 0 && closed != UNZ_OK) {
                 result = closed;
                 step = closed == UNZ_CRCERROR ? "CRC check" : "close";
+            }
+            if (result == 0 && sound) {
+                std::string warning, problem = decodeLikeTheConverter(data, warning);
+                if (!problem.empty()) {
+                    std::fprintf(out, "FAIL %s: %s\n", name, problem.c_str());
+                    ++problems;
+                    return false;
+                }
+                if (!warning.empty())
+                    std::fprintf(out, "warn %s: %s\n", name, warning.c_str());
+                ++sounds;
             }
         } else {
             unzCloseCurrentFile(archive);
@@ -137,7 +198,9 @@ bool verifyPatch(const std::string& path, FILE* out, std::string& error) {
         error = "the patch would not extract cleanly";
         return false;
     }
-    std::fprintf(out, "%lu entries, all sound\n", entries);
+    std::fprintf(out, "%lu entries, all sound: names, local headers, lengths and CRCs checked; %lu %s decoded as "
+                 "the converter decodes them\n",
+                 entries, sounds, sounds == 1 ? "sound" : "sounds");
     return true;
 }
 

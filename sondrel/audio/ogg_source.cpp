@@ -19,9 +19,11 @@ OggSource::~OggSource() {
     delete decoder_;
 }
 
-void OggSource::readAll(char* buffer, uint32_t size) {
+uint32_t OggSource::readAll(char* buffer, uint32_t size) {
     decoder_->seekSample(0);
-    decoder_->read(buffer, size);
+    uint32_t filled = 0;
+    decoder_->read(buffer, size, &filled);
+    return filled;
 }
 
 }  // namespace sondrel

@@ -17,8 +17,9 @@ public:
 
     const WaveFormat& format() const { return format_; }
     uint32_t size() const { return size_; }
-    // Rewinds to the first sample and decodes up to `size` bytes into `buffer`.
-    void readAll(char* buffer, uint32_t size);
+    // Rewinds to the first sample and decodes up to `size` bytes into `buffer`; returns how
+    // many it decoded (the converter writes the whole buffer whatever the count).
+    uint32_t readAll(char* buffer, uint32_t size);
 
     OggSource(const OggSource&) = delete;
     OggSource& operator=(const OggSource&) = delete;

@@ -93,9 +93,11 @@ int VorbisDecoder::seekSample(long sample) {
     return result;
 }
 
-long VorbisDecoder::read(char* buffer, uint32_t size) {
+long VorbisDecoder::read(char* buffer, uint32_t size, uint32_t* filledOut) {
     if (!open_)
         throw kFileNotOpened;
+    if (filledOut)
+        *filledOut = 0;
     if (badLink_)
         return OV_EBADLINK;
     uint32_t filled = 0;
@@ -109,9 +111,11 @@ long VorbisDecoder::read(char* buffer, uint32_t size) {
             badLink_ = true;
         // End of stream, a hole, a bad link, or any other refusal ends the decode for good.
         if (result <= 0)
-            return result;
+            break;
         filled += static_cast<uint32_t>(result);
     } while (filled < size);
+    if (filledOut)
+        *filledOut = filled;
     return result;
 }
 

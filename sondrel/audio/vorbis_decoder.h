@@ -24,8 +24,9 @@ public:
 
     // ov_pcm_seek to `sample`; throws kFileNotOpened when not open.
     int seekSample(long sample);
-    // Decodes up to `size` bytes; returns the last ov_read result. Throws kFileNotOpened.
-    long read(char* buffer, uint32_t size);
+    // Decodes up to `size` bytes; returns the last ov_read result and leaves the count of bytes
+    // decoded in `filled` when it is given. Throws kFileNotOpened.
+    long read(char* buffer, uint32_t size, uint32_t* filled = nullptr);
 
     VorbisDecoder(const VorbisDecoder&) = delete;
     VorbisDecoder& operator=(const VorbisDecoder&) = delete;

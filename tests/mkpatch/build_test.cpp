@@ -4,6 +4,7 @@
 #include "mkpatch/readback.h"
 #include "patcher/archive.h"
 #include "patcher/extract.h"
+#include "tests/support/ogg_fixture.h"
 #include "tests/support/zip_fixture.h"
 
 #include <gtest/gtest.h>
@@ -149,7 +150,9 @@ TEST(Verify, PassesSoundArchivesAndFailsDamagedOnes) {
     std::string error;
     std::string report = capture(mkpatch::verifyPatch, "sound.exe", ok, error);
     EXPECT_TRUE(ok) << report;
-    EXPECT_EQ("ok   a.txt\nok   b/c.txt\n2 entries, all sound\n", report);
+    EXPECT_EQ("ok   a.txt\nok   b/c.txt\n2 entries, all sound: names, local headers, lengths and CRCs checked; "
+              "0 sounds decoded as the converter decodes them\n",
+              report);
 
     report = capture(mkpatch::verifyPatch, "damaged.exe", ok, error);
     EXPECT_FALSE(ok);
@@ -170,3 +173,33 @@ TEST(Verify, PassesSoundArchivesAndFailsDamagedOnes) {
     EXPECT_FALSE(ok);
     EXPECT_NE(std::string::npos, error.find("no readable patch archive"));
 }
+
+// Sounds below "Patch" are decoded the way the converter will decode them on the player's machine.
+TEST(Verify, DecodesSoundsAsTheConverterWill) {
+    fixture::ScopedTempDir dir;
+    const std::string sound = fixture::encodeVorbis(1, 22050, fixture::tones(1, 22050, 40000));
+    // A page missing in the middle: the decode stops at the hole, short of the stated length.
+    const std::string eight = fixture::encodeVorbis(2, 44100, fixture::tones(2, 44100, 44100 * 8));
+    const std::string holed = fixture::withoutPage(eight, fixture::oggPages(eight).size() / 2);
+    fixture::writeFile("good.exe", "MZ" + fixture::makeZip({{"Patch/a/x.ogg", sound}, {"Patch/b/Y.OGG", sound},
+                                                            {"Data/not-a-sound.ogg", "elsewhere"}}));
+    fixture::writeFile("short.exe", "MZ" + fixture::makeZip({{"Patch/long.ogg", holed}}));
+    fixture::writeFile("broken.exe", "MZ" + fixture::makeZip({{"Patch/a/x.ogg", sound}, {"Patch/bad.ogg", "noise"}}));
+
+    bool ok = false;
+    std::string error;
+    std::string report = capture(mkpatch::verifyPatch, "good.exe", ok, error);
+    EXPECT_TRUE(ok) << report;
+    EXPECT_NE(std::string::npos, report.find("3 entries, all sound")) << report;
+    EXPECT_NE(std::string::npos, report.find("2 sounds decoded")) << report;
+
+    report = capture(mkpatch::verifyPatch, "short.exe", ok, error);
+    EXPECT_TRUE(ok) << report;
+    EXPECT_NE(std::string::npos, report.find("warn Patch/long.ogg: decodes to ")) << report;
+    EXPECT_NE(std::string::npos, report.find(" bytes of PCM where its stream states 1411200")) << report;
+
+    report = capture(mkpatch::verifyPatch, "broken.exe", ok, error);
+    EXPECT_FALSE(ok);
+    EXPECT_NE(std::string::npos, report.find("FAIL Patch/bad.ogg: the converter cannot decode it")) << report;
+}
+

@@ -41,8 +41,8 @@ class Format(unittest.TestCase):
         self.when = time.mktime((2024, 3, 9, 21, 14, 37, 0, 0, -1))
         self.files = {
             "zeta.txt": b"plain text " * 500,
-            "Patch/b/noise.ogg": bytes(rng.getrandbits(8) for _ in range(20000)),
-            "Patch/a/tiny.ogg": b"xy",
+            "Patch/b/noise.pak": bytes(rng.getrandbits(8) for _ in range(20000)),
+            "Patch/a/tiny.pak": b"xy",
             "empty.dat": b"",
             "patch.bat": b"@echo off\r\nsondrel.exe %1 %2\r\n",
         }
@@ -95,8 +95,8 @@ class Format(unittest.TestCase):
         with zipfile.ZipFile(self.out) as z:
             methods = {i.filename: i.compress_type for i in z.infolist()}
         self.assertEqual(zipfile.ZIP_DEFLATED, methods["zeta.txt"])
-        self.assertEqual(zipfile.ZIP_STORED, methods["Patch/b/noise.ogg"], "random data is smaller stored")
-        self.assertEqual(zipfile.ZIP_STORED, methods["Patch/a/tiny.ogg"])
+        self.assertEqual(zipfile.ZIP_STORED, methods["Patch/b/noise.pak"], "random data is smaller stored")
+        self.assertEqual(zipfile.ZIP_STORED, methods["Patch/a/tiny.pak"])
 
     def test_local_headers_repeat_the_central_ones(self):
         archive = self.archive()

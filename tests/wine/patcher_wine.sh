@@ -49,12 +49,17 @@ build_patch() {  # build_patch PAYLOAD-DIR OUT
         --out "$(windows_path "$2")" "$(windows_path "$1")" >/dev/null
 }
 
+make_sound() {  # make_sound OUT RATE CHANNELS SECONDS
+    sox -V1 -n -r "$2" -c "$3" -b 16 -e signed -t raw - synth "$4" sine 330 sine 550 gain -6 |
+        oggenc -Q -r -R "$2" -C "$3" -B 16 -o "$1" -
+}
+
 mkdir -p "$work/payload/Data" "$work/payload/Patch/a"
 printf 'new data' >"$work/payload/Data/a.txt"
 printf 'cannot land' >"$work/payload/Data/blocked"
 printf 'replacement' >"$work/payload/Data/locked.txt"
 printf 'fresh' >"$work/payload/Data/ro.txt"
-printf 'sound' >"$work/payload/Patch/a/x.ogg"
+make_sound "$work/payload/Patch/a/x.ogg" 22050 1 0.2
 printf '@echo off\r\necho [%%1] [%%2]> script-args.txt\r\ncd> script-dir.txt\r\nexit /b 3\r\n' \
     >"$work/payload/patch.bat"
 build_patch "$work/payload" "$work/patch.exe"
@@ -151,10 +156,6 @@ check "missing script still extracted the files" same "x" "$(cat "$work/game5/Da
 
 # The whole road: game files, sounds in nested folders under Patch, the converter and the
 # real patch.bat. Copies of a 20 s sound keep the progress window up long enough to read it.
-make_sound() {  # make_sound OUT RATE CHANNELS SECONDS
-    sox -V1 -n -r "$2" -c "$3" -b 16 -e signed -t raw - synth "$4" sine 330 sine 550 gain -6 |
-        oggenc -Q -r -R "$2" -C "$3" -B 16 -o "$1" -
-}
 road="$work/road"
 payload="$road/payload"
 mkdir -p "$payload/Data" "$payload/Patch/music" "$payload/Patch/voices/intro"
