@@ -3,6 +3,7 @@
 // unless storing is smaller, empty files stored, no extra fields, no data descriptors.
 #include "mkpatch/build.h"
 #include "mkpatch/payload.h"
+#include "mkpatch/progress.h"
 
 #include "patcher/entry_rules.h"
 
@@ -223,11 +224,13 @@ bool writeArchive(const std::vector<PayloadFile>& files, const fs::path& zipPath
         return false;
     }
     bool ok = true;
+    Progress progress("building", static_cast<unsigned long>(files.size()), "entries");
     for (const PayloadFile& file : files) {
         if (!addFile(archive, file, error)) {
             ok = false;
             break;
         }
+        progress.step();
     }
     if (zipClose(archive, NULL) != ZIP_OK && ok) {
         error = "cannot finish " + zipPath.string();

@@ -1,6 +1,7 @@
 // Listing and verifying a patcher file with minizip's unzip API, the way the patcher reads it.
 #include "mkpatch/readback.h"
 
+#include "mkpatch/progress.h"
 #include "patcher/archive.h"
 #include "patcher/entry_rules.h"
 #include "sondrel/audio/ogg_source.h"
@@ -129,6 +130,8 @@ bool verifyPatch(const std::string& path, FILE* out, std::string& error) {
     std::vector<char> buffer(8192);
     unsigned long entries = 0, problems = 0, sounds = 0;
     patcher::openHeaderReader();
+    unz_global_info global;
+    Progress progress("verifying", unzGetGlobalInfo(archive, &global) == UNZ_OK ? global.number_entry : 0, "entries");
     int status = forEachEntry(archive, [&](const char* name, const unz_file_info& info) {
         ++entries;
         patcher::EntryProblem problem = patcher::checkEntryName(name, info.size_filename);
@@ -186,6 +189,7 @@ bool verifyPatch(const std::string& path, FILE* out, std::string& error) {
             return false;
         }
         std::fprintf(out, "ok   %s\n", name);
+        progress.step();
         return true;
     });
     patcher::closeHeaderReader();

@@ -71,6 +71,9 @@ bool shellOpenAndWait(const char* file, const char* parameters);
 // A modal message with one OK button; returns when it is dismissed.
 void messageBox(const char* text, const char* caption, bool isError);
 
+// True when `stream` writes to a terminal (a console window on Windows).
+bool isTerminal(FILE* stream);
+
 // --- The converter's folders ---
 
 // What separates folders in the paths the platform hands out.

@@ -2,6 +2,7 @@
 """mkpatch's output read by an independent reader (Python's zipfile and the raw headers):
 layout, flags, versions, methods, times, and the command line's refusals and errors."""
 import os
+import pty
 import random
 import struct
 import subprocess
@@ -123,6 +124,27 @@ class Format(unittest.TestCase):
         verify = run("verify", self.out)
         self.assertEqual(0, verify.returncode, verify.stdout)
         self.assertIn("5 entries, all sound", verify.stdout)
+
+
+    def test_progress_line_only_on_a_terminal(self):
+        leader, follower = pty.openpty()
+        again = os.path.join(self.root, "again.exe")
+        result = subprocess.run([MKPATCH, "build", "--stub", STUB, "--out", again, self.payload],
+                                stdout=subprocess.PIPE, stderr=follower)
+        os.close(follower)
+        shown = b""
+        try:
+            while True:
+                chunk = os.read(leader, 4096)
+                if not chunk:
+                    break
+                shown += chunk
+        except OSError:  # the terminal's other side is closed
+            pass
+        os.close(leader)
+        self.assertEqual(0, result.returncode)
+        self.assertIn(b"building: 5/5 entries", shown)
+        self.assertEqual("", run("build", "--stub", STUB, "--out", again, self.payload).stderr)
 
 
 class CommandLine(unittest.TestCase):
