@@ -10,26 +10,59 @@
 
 namespace {
 
-const char kUsage[] =
-    "usage: mkpatch build --stub STUB --out OUT DIR\n"
-    "       mkpatch diff OLD NEW --out DIR\n"
-    "       mkpatch list FILE\n"
-    "       mkpatch verify FILE\n"
-    "       mkpatch --version\n"
-    "\n"
-    "  build   writes OUT: the STUB executable followed by a patch archive of every\n"
-    "          file below DIR (sorted by path, deflated unless storing is smaller)\n"
-    "  diff    writes into DIR (new or empty) every file of the game tree NEW that is\n"
-    "          missing from OLD or differs from it, keeping folders and times; reports\n"
-    "          what it took, what it skipped as unchanged, and what only OLD has\n"
-    "  list    prints the entries of a patcher file\n"
-    "  verify  reads every entry and checks names, local headers, lengths and CRCs,\n"
-    "          and decodes every Patch/**/*.ogg sound as the converter will; exit 0\n"
-    "          only when the patcher would extract the whole archive and the converter\n"
-    "          convert every sound\n";
+struct Command {
+    const char* name;
+    const char* synopsis;
+    const char* description;  // lines of the help text
+};
 
-int usageError(const std::string& message) {
-    std::fprintf(stderr, "mkpatch: %s\n\n%s", message.c_str(), kUsage);
+const Command kCommands[] = {
+    {"build", "mkpatch build --stub STUB --out OUT DIR",
+     "writes OUT: the STUB executable followed by a patch archive of every\n"
+     "file below DIR (sorted by path, deflated unless storing is smaller),\n"
+     "and ends with a line of sizes"},
+    {"diff", "mkpatch diff OLD NEW --out DIR",
+     "writes into DIR (new or empty) every file of the game tree NEW that is\n"
+     "missing from OLD or differs from it, keeping folders and times; reports\n"
+     "what it took, what it skipped as unchanged, and what only OLD has"},
+    {"list", "mkpatch list FILE", "prints the entries of a patcher file"},
+    {"verify", "mkpatch verify FILE",
+     "reads every entry and checks names, local headers, lengths and CRCs,\n"
+     "and decodes every Patch/**/*.ogg sound as the converter will; exit 0\n"
+     "only when the patcher would extract the whole archive and the converter\n"
+     "convert every sound"},
+};
+
+// The usage of every command, or of the one named `only`.
+void printUsage(FILE* out, const std::string& only = "") {
+    bool first = true;
+    for (const Command& command : kCommands) {
+        if (only.empty() || only == command.name) {
+            std::fprintf(out, "%s %s\n", first ? "usage:" : "      ", command.synopsis);
+            first = false;
+        }
+    }
+    if (only.empty())
+        std::fputs("       mkpatch --version\n", out);
+    std::fputs("\n", out);
+    for (const Command& command : kCommands) {
+        if (!only.empty() && only != command.name)
+            continue;
+        std::string text = command.description;
+        size_t at = 0;
+        for (bool firstLine = true; at <= text.size(); firstLine = false) {
+            size_t end = text.find('\n', at);
+            if (end == std::string::npos)
+                end = text.size();
+            std::fprintf(out, "  %-7s %s\n", firstLine ? command.name : "", text.substr(at, end - at).c_str());
+            at = end + 1;
+        }
+    }
+}
+
+int usageError(const std::string& message, const std::string& command = "") {
+    std::fprintf(stderr, "mkpatch: %s\n\n", message.c_str());
+    printUsage(stderr, command);
     return 2;
 }
 
@@ -39,6 +72,7 @@ int failed(const std::string& message) {
 }
 
 int runBuild(const std::vector<std::string>& args) {
+    auto usageError = [](const std::string& message) { return ::usageError(message, "build"); };
     std::string stub, out, dir;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -83,6 +117,7 @@ const char* files(size_t count) {
 }
 
 int runDiff(const std::vector<std::string>& args) {
+    auto usageError = [](const std::string& message) { return ::usageError(message, "diff"); };
     std::vector<std::string> trees;
     std::string out;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -121,7 +156,7 @@ int runDiff(const std::vector<std::string>& args) {
 
 int runReadBack(const std::string& command, const std::vector<std::string>& args) {
     if (args.size() != 1)
-        return usageError(command + " needs exactly one FILE");
+        return usageError(command + " needs exactly one FILE", command);
     std::string error;
     bool ok = command == "list" ? mkpatch::listPatch(args[0], stdout, error)
                                 : mkpatch::verifyPatch(args[0], stdout, error);
@@ -137,12 +172,15 @@ int main(int argc, char** argv) {
     std::string command = argv[1];
     std::vector<std::string> args(argv + 2, argv + argc);
     if (command == "--help" || command == "-h" || command == "help") {
-        std::fputs(kUsage, stdout);
+        printUsage(stdout);
         return 0;
     }
     for (const std::string& arg : args)
         if (arg == "--help" || arg == "-h") {
-            std::fputs(kUsage, stdout);
+            bool known = false;
+            for (const Command& c : kCommands)
+                known = known || command == c.name;
+            printUsage(stdout, known ? command : "");
             return 0;
         }
     if (command == "--version") {

@@ -182,6 +182,15 @@ class CommandLine(unittest.TestCase):
             result = run(*args)
             self.assertEqual(0, result.returncode)
             self.assertIn("mkpatch build --stub STUB --out OUT DIR", result.stdout)
+        # Each command's help is its own.
+        for command, synopsis in (("diff", "mkpatch diff OLD NEW --out DIR"), ("verify", "mkpatch verify FILE")):
+            result = run(command, "--help")
+            self.assertEqual(0, result.returncode)
+            self.assertIn(synopsis, result.stdout)
+            self.assertNotIn("mkpatch build", result.stdout)
+        version = run("--version")
+        self.assertEqual(0, version.returncode)
+        self.assertIn("mkpatch 1.0", version.stdout)
 
     def test_refused_names_fail_and_keep_an_older_output(self):
         out = os.path.join(self.root, "old.exe")
