@@ -2,16 +2,21 @@
 // separators, no folder entries, DOS times in local time, deflated at the best level
 // unless storing is smaller, empty files stored, no extra fields, no data descriptors.
 #include "mkpatch/build.h"
+#include "mkpatch/masters.h"
 #include "mkpatch/payload.h"
 #include "mkpatch/progress.h"
+#include "mkpatch/standard_script.h"
 
 #include "patcher/entry_rules.h"
 
+#include <strings.h>
 #include <sys/stat.h>
 #include <zip.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -239,12 +244,132 @@ bool writeArchive(const std::vector<PayloadFile>& files, const fs::path& zipPath
     return ok;
 }
 
+const char kConverterName[] = "sondrel.exe";
+const char kScriptName[] = "patch.bat";
+const char kSoundFolder[] = "Patch/";
+
+bool isMaster(const std::string& name) {
+    return name.size() > 4 && strcasecmp(name.c_str() + name.size() - 4, ".wav") == 0;
+}
+
+struct Encoded {
+    std::string ogg, warning, error;
+    MasterSound sound;
+};
+
+// Encodes every master, one worker per core; results keep the masters' order.
+std::vector<Encoded> encodeMasters(const std::vector<PayloadFile>& masters, float quality) {
+    std::vector<Encoded> results(masters.size());
+    std::atomic<size_t> next(0);
+    auto work = [&]() {
+        for (size_t i = next++; i < masters.size(); i = next++) {
+            Encoded& r = results[i];
+            // The serial number follows the master's place, so a rebuild gives the same bytes.
+            encodeMaster(masters[i].path.string(), quality, static_cast<int>(i + 1), r.ogg, r.sound, r.warning,
+                         r.error);
+        }
+    };
+    unsigned workers = std::max(1u, std::min(std::thread::hardware_concurrency(),
+                                             static_cast<unsigned>(masters.size())));
+    std::vector<std::thread> threads;
+    for (unsigned i = 1; i < workers; ++i)
+        threads.emplace_back(work);
+    work();
+    for (std::thread& thread : threads)
+        thread.join();
+    return results;
+}
+
+bool writeStaged(const fs::path& path, const char* data, size_t size, fs::file_time_type when, std::string& error) {
+    std::error_code ec;
+    fs::create_directories(path.parent_path(), ec);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(data, static_cast<std::streamsize>(size));
+    out.close();
+    if (!out) {
+        error = "cannot write " + path.string();
+        return false;
+    }
+    fs::last_write_time(path, when, ec);
+    return true;
+}
+
+// The sounds, the converter and the script, staged as files below `staging` and added to `files`.
+bool addSounds(const SoundOptions& options, const fs::path& staging, std::vector<PayloadFile>& files,
+               BuildReport& report, std::string& error) {
+    for (const PayloadFile& file : files) {
+        if (file.name == kConverterName || file.name == kScriptName || file.name.compare(0, 6, kSoundFolder) == 0) {
+            error = "the payload already holds " + file.name + "; with --sounds, mkpatch adds the sounds, " +
+                    kConverterName + " and " + kScriptName + " itself";
+            return false;
+        }
+    }
+    std::error_code ec;
+    if (!fs::is_regular_file(options.converter, ec)) {
+        error = "converter not found: " + options.converter + " (name another with --converter)";
+        return false;
+    }
+    std::vector<PayloadFile> all, masters;
+    if (!collectFiles(options.masters, all, error))
+        return false;
+    for (const PayloadFile& file : all)
+        if (isMaster(file.name))
+            masters.push_back(file);
+    if (masters.empty()) {
+        error = "no .wav masters below " + options.masters;
+        return false;
+    }
+    std::vector<Encoded> encoded = encodeMasters(masters, options.quality);
+    fs::file_time_type converterTime = fs::last_write_time(options.converter, ec);
+    for (size_t i = 0; i < masters.size(); ++i) {
+        if (!encoded[i].error.empty()) {
+            error = encoded[i].error;
+            return false;
+        }
+        if (!encoded[i].warning.empty())
+            report.warnings.push_back(encoded[i].warning);
+        std::string name = kSoundFolder + masters[i].name.substr(0, masters[i].name.size() - 4) + ".ogg";
+        fs::path staged = staging / name;
+        if (!writeStaged(staged, encoded[i].ogg.data(), encoded[i].ogg.size(), fs::last_write_time(masters[i].path, ec),
+                         error))
+            return false;
+        files.push_back(PayloadFile{name, staged, 0, 0});
+        ++report.sounds;
+        report.wavBytes += fs::file_size(masters[i].path, ec);
+        report.oggBytes += encoded[i].ogg.size();
+    }
+    fs::path script = staging / kScriptName;
+    if (!writeStaged(script, reinterpret_cast<const char*>(kStandardScript), kStandardScriptSize, converterTime, error))
+        return false;
+    files.push_back(PayloadFile{kScriptName, script, 0, 0});
+    files.push_back(PayloadFile{kConverterName, fs::path(options.converter), 0, 0});
+    std::sort(files.begin(), files.end(),
+              [](const PayloadFile& a, const PayloadFile& b) { return a.name < b.name; });
+    return checkNames(files, error);
+}
+
 }  // namespace
 
-bool buildPatch(const std::string& stubPath, const std::string& outPath,
-                const std::string& payloadDir, std::string& error, BuildReport* report) {
+bool buildPatch(const std::string& stubPath, const std::string& outPath, const std::string& payloadDir,
+                std::string& error, BuildReport* report, const SoundOptions* sounds) {
+    BuildReport local;
+    if (!report)
+        report = &local;
     std::vector<PayloadFile> files;
-    if (!collectFiles(payloadDir, files, error) || !checkFiles(files, error) || !describeFiles(files, error))
+    if (!collectFiles(payloadDir, files, error))
+        return false;
+    fs::path staging = fs::path(outPath);
+    staging += ".sounds.tmp";
+    struct StagingCleanUp {
+        fs::path path;
+        ~StagingCleanUp() {
+            std::error_code ec;
+            fs::remove_all(path, ec);
+        }
+    } cleanUpStaging{staging};
+    if (sounds && !addSounds(*sounds, staging, files, *report, error))
+        return false;
+    if (!checkFiles(files, error) || !describeFiles(files, error))
         return false;
     if (files.empty()) {
         error = "the payload folder holds no files: " + payloadDir;
@@ -270,7 +395,7 @@ bool buildPatch(const std::string& stubPath, const std::string& outPath,
         cleanUp();
         return false;
     }
-    if (report) {
+    {
         report->entries = static_cast<unsigned long>(files.size());
         for (const PayloadFile& file : files)
             report->uncompressedBytes += file.size;

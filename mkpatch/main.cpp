@@ -4,6 +4,8 @@
 #include "mkpatch/readback.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -17,10 +19,13 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"build", "mkpatch build --stub STUB --out OUT DIR",
+    {"build", "mkpatch build --stub STUB --out OUT DIR [--sounds WAVDIR [--quality Q] [--converter FILE]]",
      "writes OUT: the STUB executable followed by a patch archive of every\n"
      "file below DIR (sorted by path, deflated unless storing is smaller),\n"
-     "and ends with a line of sizes"},
+     "and ends with a line of sizes. With --sounds, every 16-bit PCM .wav below\n"
+     "WAVDIR is encoded as Ogg Vorbis into Patch/ (WAVDIR/music/a.wav becomes\n"
+     "Patch/music/a.ogg) at quality Q (0 to 10, default 5), and the converter\n"
+     "(default: sondrel.exe beside STUB) and the standard patch.bat are added"},
     {"diff", "mkpatch diff OLD NEW --out DIR",
      "writes into DIR (new or empty) every file of the game tree NEW that is\n"
      "missing from OLD or differs from it, keeping folders and times; reports\n"
@@ -73,13 +78,17 @@ int failed(const std::string& message) {
 
 int runBuild(const std::vector<std::string>& args) {
     auto usageError = [](const std::string& message) { return ::usageError(message, "build"); };
-    std::string stub, out, dir;
+    std::string stub, out, dir, masters, quality, converter;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "--stub" || arg == "--out") {
+        if (arg == "--stub" || arg == "--out" || arg == "--sounds" || arg == "--quality" || arg == "--converter") {
             if (i + 1 >= args.size())
                 return usageError(arg + " needs a value");
-            std::string& target = arg == "--stub" ? stub : out;
+            std::string& target = arg == "--stub"      ? stub
+                                  : arg == "--out"     ? out
+                                  : arg == "--sounds"  ? masters
+                                  : arg == "--quality" ? quality
+                                                       : converter;
             if (!target.empty())
                 return usageError(arg + " given twice");
             target = args[++i];
@@ -99,10 +108,34 @@ int runBuild(const std::vector<std::string>& args) {
         return usageError("build needs --out OUT");
     if (dir.empty())
         return usageError("build needs the payload folder DIR");
+    mkpatch::SoundOptions sounds;
+    if (masters.empty() && (!quality.empty() || !converter.empty()))
+        return usageError("--quality and --converter go with --sounds");
+    if (!masters.empty()) {
+        sounds.masters = masters;
+        if (!quality.empty()) {
+            char* end = nullptr;
+            double value = std::strtod(quality.c_str(), &end);
+            if (*end || value < 0 || value > 10)
+                return usageError("--quality takes a number from 0 to 10");
+            sounds.quality = static_cast<float>(value / 10);
+        }
+        // By default the converter is the one built beside the stub.
+        sounds.converter = converter.empty()
+                               ? (std::filesystem::path(stub).parent_path() / "sondrel.exe").string()
+                               : converter;
+    }
     std::string error;
     mkpatch::BuildReport report;
-    if (!mkpatch::buildPatch(stub, out, dir, error, &report))
+    if (!mkpatch::buildPatch(stub, out, dir, error, &report, masters.empty() ? nullptr : &sounds))
         return failed(error);
+    for (const std::string& warning : report.warnings)
+        std::fprintf(stderr, "mkpatch: warning: %s\n", warning.c_str());
+    if (report.sounds)
+        std::printf("sounds: %lu from WAV masters of %llu bytes into Ogg Vorbis of %llu (%.1f%%)\n",
+                    report.sounds, static_cast<unsigned long long>(report.wavBytes),
+                    static_cast<unsigned long long>(report.oggBytes),
+                    report.wavBytes ? 100.0 * report.oggBytes / report.wavBytes : 100.0);
     std::printf("%s: %lu %s, %llu bytes uncompressed, stored in %llu (%.1f%%); patcher file %llu bytes\n",
                 out.c_str(), report.entries, report.entries == 1 ? "entry" : "entries",
                 static_cast<unsigned long long>(report.uncompressedBytes),

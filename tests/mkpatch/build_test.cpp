@@ -5,10 +5,12 @@
 #include "patcher/archive.h"
 #include "patcher/extract.h"
 #include "tests/support/ogg_fixture.h"
+#include "tests/support/wav_fixture.h"
 #include "tests/support/zip_fixture.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -203,3 +205,66 @@ TEST(Verify, DecodesSoundsAsTheConverterWill) {
     EXPECT_NE(std::string::npos, report.find("FAIL Patch/bad.ogg: the converter cannot decode it")) << report;
 }
 
+
+// Sounds from WAV masters: encoded into Patch/, with the converter and the standard script,
+// the same bytes from the same inputs, and no clash with what the payload holds.
+TEST(Builder, SoundsFromWavMasters) {
+    fixture::ScopedTempDir dir;
+    makePayload();
+    fs::remove_all("payload/Patch");
+    fs::remove("payload/patch.bat");
+    using fixture::chunk;
+    std::vector<int16_t> stereo = fixture::tones(2, 44100, 20000), mono = fixture::tones(1, 22050, 5000);
+    fs::create_directories("masters/music");
+    fixture::writeFile("masters/music/theme.wav",
+                       fixture::riff({chunk("fmt ", fixture::fmtBody(2, 44100, 16)),
+                                      chunk("data", std::string(reinterpret_cast<const char*>(stereo.data()),
+                                                                stereo.size() * 2))}));
+    fixture::writeFile("masters/hello.wav",
+                       fixture::riff({chunk("fmt ", fixture::fmtBody(1, 22050, 16)),
+                                      chunk("data", std::string(reinterpret_cast<const char*>(mono.data()),
+                                                                mono.size() * 2))}));
+    fixture::writeFile("masters/notes.txt", "not a master");
+    fixture::writeFile("sondrel.exe", "MZ converter");
+    mkpatch::SoundOptions sounds;
+    sounds.masters = "masters";
+    sounds.converter = "sondrel.exe";
+
+    std::string error;
+    mkpatch::BuildReport report;
+    ASSERT_TRUE(mkpatch::buildPatch("stub.exe", "first.exe", "payload", error, &report, &sounds)) << error;
+    EXPECT_EQ(2u, report.sounds);
+    ASSERT_TRUE(mkpatch::buildPatch("stub.exe", "second.exe", "payload", error, nullptr, &sounds)) << error;
+    EXPECT_EQ(fixture::readFile("first.exe"), fixture::readFile("second.exe"));
+    EXPECT_EQ((std::vector<std::string>{"first.exe", "second.exe"}),
+              [] {
+                  std::vector<std::string> outputs;
+                  for (const fs::directory_entry& entry : fs::directory_iterator("."))
+                      if (entry.path().extension() == ".exe" && entry.path().filename() != "stub.exe" &&
+                          entry.path().filename() != "sondrel.exe")
+                          outputs.push_back(entry.path().filename().string());
+                  std::sort(outputs.begin(), outputs.end());
+                  return outputs;
+              }());  // and no staging folder left behind
+
+    fs::create_directories("game");
+    fs::current_path("game");
+    testing::internal::CaptureStdout();
+    unzFile archive = patcher::openPatchArchive((dir.path() + "/first.exe").c_str());
+    ASSERT_NE(nullptr, archive);
+    EXPECT_EQ(0, patcher::extractAllEntries(archive));
+    unzClose(archive);
+    EXPECT_EQ(" extracting: Data/text.txt\n extracting: Data/zero.dat\n extracting: Patch/hello.ogg\n"
+              " extracting: Patch/music/theme.ogg\n extracting: patch.bat\n extracting: sondrel.exe\n",
+              testing::internal::GetCapturedStdout());
+    EXPECT_EQ(stereo.size() * 2, fixture::decodeVorbis(fixture::readFile("Patch/music/theme.ogg")).size());
+    EXPECT_EQ(mono.size() * 2, fixture::decodeVorbis(fixture::readFile("Patch/hello.ogg")).size());
+    EXPECT_EQ(0u, fixture::readFile("patch.bat").rfind("@sondrel.exe %1 %2\r\n", 0));
+    EXPECT_EQ("MZ converter", fixture::readFile("sondrel.exe"));
+    fs::current_path(dir.path());
+
+    fixture::writeFile("payload/patch.bat", "a script of its own");
+    EXPECT_FALSE(mkpatch::buildPatch("stub.exe", "third.exe", "payload", error, nullptr, &sounds));
+    EXPECT_NE(std::string::npos, error.find("the payload already holds patch.bat")) << error;
+    EXPECT_FALSE(fs::exists("third.exe"));
+}

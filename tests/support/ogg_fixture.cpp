@@ -1,7 +1,8 @@
-// Encodes test streams through libvorbisenc; edits pages and recomputes Ogg checksums.
+// Encodes test streams with the kit's own encoder; edits pages and recomputes Ogg checksums.
 #include "tests/support/ogg_fixture.h"
 
-#include <vorbis/vorbisenc.h>
+#include "mkpatch/vorbis_encoder.h"
+
 #include <vorbis/vorbisfile.h>
 
 #include <cmath>
@@ -13,11 +14,6 @@ namespace fixture {
 namespace {
 
 const double kPi = 3.14159265358979323846;
-
-void append(std::string& out, const ogg_page& page) {
-    out.append(reinterpret_cast<const char*>(page.header), page.header_len);
-    out.append(reinterpret_cast<const char*>(page.body), page.body_len);
-}
 
 uint32_t oggCrc(const unsigned char* data, size_t size) {
     uint32_t crc = 0;
@@ -60,64 +56,10 @@ std::vector<int16_t> tones(int channels, int rate, long frames) {
 }
 
 std::string encodeVorbis(int channels, int rate, const std::vector<int16_t>& samples, int serial) {
-    vorbis_info info;
-    vorbis_info_init(&info);
-    if (vorbis_encode_init_vbr(&info, channels, rate, 0.4f) != 0)
-        throw std::runtime_error("vorbis_encode_init_vbr refused the format");
-    vorbis_comment comment;
-    vorbis_comment_init(&comment);
-    vorbis_dsp_state dsp;
-    vorbis_block block;
-    vorbis_analysis_init(&dsp, &info);
-    vorbis_block_init(&dsp, &block);
-    ogg_stream_state stream;
-    ogg_stream_init(&stream, serial);
-
-    std::string out;
-    ogg_packet id, comments, code;
-    vorbis_analysis_headerout(&dsp, &comment, &id, &comments, &code);
-    ogg_stream_packetin(&stream, &id);
-    ogg_stream_packetin(&stream, &comments);
-    ogg_stream_packetin(&stream, &code);
-    ogg_page page;
-    while (ogg_stream_flush(&stream, &page))
-        append(out, page);
-
-    const long frames = static_cast<long>(samples.size() / channels);
-    const long chunk = 1024;
-    for (long done = 0;; done += chunk) {
-        long n = frames - done < chunk ? frames - done : chunk;
-        if (n <= 0) {
-            vorbis_analysis_wrote(&dsp, 0);
-        } else {
-            float** buffer = vorbis_analysis_buffer(&dsp, static_cast<int>(n));
-            for (long f = 0; f < n; ++f)
-                for (int c = 0; c < channels; ++c)
-                    buffer[c][f] = samples[static_cast<size_t>(done + f) * channels + c] / 32768.0f;
-            vorbis_analysis_wrote(&dsp, static_cast<int>(n));
-        }
-        while (vorbis_analysis_blockout(&dsp, &block) == 1) {
-            vorbis_analysis(&block, NULL);
-            vorbis_bitrate_addblock(&block);
-            ogg_packet packet;
-            while (vorbis_bitrate_flushpacket(&dsp, &packet)) {
-                ogg_stream_packetin(&stream, &packet);
-                while (ogg_stream_pageout(&stream, &page))
-                    append(out, page);
-            }
-        }
-        if (n <= 0)
-            break;
-    }
-    while (ogg_stream_flush(&stream, &page))
-        append(out, page);
-
-    ogg_stream_clear(&stream);
-    vorbis_block_clear(&block);
-    vorbis_dsp_clear(&dsp);
-    vorbis_comment_clear(&comment);
-    vorbis_info_clear(&info);
-    return out;
+    std::string ogg, error;
+    if (!mkpatch::encodeVorbis(channels, rate, samples.data(), samples.size() / channels, 0.4f, serial, ogg, error))
+        throw std::runtime_error(error);
+    return ogg;
 }
 
 namespace {
