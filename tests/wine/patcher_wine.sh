@@ -246,5 +246,33 @@ printf 'sondrel.exe "%s\\" "%s\\"\r\n' "$(windows_path "$road/looped")" "$(windo
 check "a link to an ancestor is not followed" same "a a/x.wav" \
     "$(cd "$road/unlooped" 2>/dev/null && find . -mindepth 1 | sed 's|^\./||' | sort | tr '\n' ' ' | sed 's/ $//')"
 
+# From WAV masters to WAV files on the player's machine: mkpatch.exe encodes the masters (its
+# converter the sondrel.exe beside the stub), the patcher, patch.bat and the converter bring
+# them back in the masters' formats, with exactly the samples oggdec decodes from the archive.
+masters="$work/masters"
+mkdir -p "$masters/music" "$masters/voices/intro" "$work/soundpayload/Data"
+sox -V1 -n -r 44100 -c 2 -b 16 "$masters/music/theme.wav" synth 3 sine 440 sine 660 gain -6
+sox -V1 -n -r 22050 -c 1 -b 16 "$masters/voices/intro/hello.wav" synth 1.5 sine 300 gain -3
+sox -V1 -n -r 48000 -c 2 -b 16 "$masters/click.wav" synth 0.2 pinknoise gain -9
+printf 'level three' >"$work/soundpayload/Data/level3.dat"
+"$WINE64" "$mkpatch_exe" build --stub "$(windows_path "$patcher_exe")" --out "$(windows_path "$work/sounds.exe")" \
+    --sounds "$(windows_path "$masters")" "$(windows_path "$work/soundpayload")" >/dev/null
+game="$work/sounds-game"
+mkdir -p "$game"
+register "$(windows_path "$game")"
+run_patcher "$work/sounds.exe" sounds-outcome-0
+check "a patch with sounds from masters applies" same "0 Patch was successfully applied." "$rc $msg"
+wav_format() {  # wav_format FILE: channels, rate and bits per sample
+    echo "$(soxi -c "$1" 2>&1) channels, $(soxi -r "$1" 2>&1) Hz, $(soxi -b "$1" 2>&1) bits"
+}
+for master in music/theme.wav voices/intro/hello.wav click.wav; do
+    unzip -p "$work/sounds.exe" "Patch/${master%.wav}.ogg" >"$work/sound.ogg" 2>/dev/null
+    oggdec -Q -o "$work/expected.wav" "$work/sound.ogg"
+    check "Sounds/$master holds what oggdec decodes from the archive" cmp "$work/expected.wav" "$game/Sounds/$master"
+    check "Sounds/$master has its master's format" same "$(wav_format "$masters/$master")" \
+        "$(wav_format "$game/Sounds/$master")"
+done
+check "the game file came too, the rest is gone" same "Data Sounds" "$(ls "$game" | tr '\n' ' ' | sed 's/ $//')"
+
 unregister
 finish
