@@ -11,7 +11,8 @@
 #   LAYOUT nested: mono 22,050 Hz or stereo 44,100 Hz, short sounds spread over nested folders
 #                  (sfx/..., voices/...), long stereo tracks in music/.
 # sound_corpus_make DIR LIST JOBS
-#   Encodes every file of LIST below DIR with sox and oggenc, JOBS at a time.
+#   Encodes every file of LIST below DIR with sox and oggenc, JOBS at a time; with
+#   SOUND_CORPUS_FORMAT=wav, writes 16-bit WAV masters instead.
 
 sound_bench_prepare() {
     if [ ! -f "$root/build/native/CMakeCache.txt" ]; then
@@ -66,6 +67,10 @@ sound_corpus_make_one() {  # DIR NAME RATE CHANNELS SECONDS QUALITY SYNTH...
     local dir=$1 name=$2 rate=$3 ch=$4 secs=$5 q=$6
     shift 6
     mkdir -p "$(dirname "$dir/$name")"
+    if [ "${SOUND_CORPUS_FORMAT:-ogg}" = wav ]; then
+        sox -V1 -n -r "$rate" -c "$ch" -b 16 -e signed "$dir/$name.wav" synth "$secs" "$@"
+        return
+    fi
     # Raw PCM on the pipe: a streamed WAV header would carry a wrong length.
     sox -V1 -n -r "$rate" -c "$ch" -b 16 -e signed -t raw - synth "$secs" "$@" |
         oggenc -Q -q "$q" -r -R "$rate" -C "$ch" -B 16 -o "$dir/$name.ogg" -
@@ -73,6 +78,7 @@ sound_corpus_make_one() {  # DIR NAME RATE CHANNELS SECONDS QUALITY SYNTH...
 
 sound_corpus_make() {
     export -f sound_corpus_make_one
+    export SOUND_CORPUS_FORMAT
     sed "s|^|$1 |" "$2" | xargs -P "$3" -L 1 bash -c 'sound_corpus_make_one "$@"' _
 }
 
