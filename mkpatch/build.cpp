@@ -222,6 +222,63 @@ bool appendFile(std::ofstream& out, const fs::path& path) {
     return !in.bad() && out.good();
 }
 
+// A file read and deflated ahead of writing: once, at the best level, by one of the workers.
+struct Packed {
+    std::string content;
+    std::string deflated;
+    uLong crc = 0;
+    bool ready = false;  // false: too large to hold, or unreadable; the writer streams it itself
+};
+
+const uint64_t kPackInMemoryLimit = 64ull << 20;
+
+void pack(const PayloadFile& file, Packed& packed) {
+    if (file.size == 0 || file.size > kPackInMemoryLimit)
+        return;
+    std::ifstream in(file.path, std::ios::binary);
+    packed.content.resize(static_cast<size_t>(file.size));
+    if (!in.read(&packed.content[0], static_cast<std::streamsize>(file.size)) || in.peek() != EOF)
+        return;  // changed since it was measured: the writer's own pass reports it
+    packed.crc = crc32(0L, reinterpret_cast<const Bytef*>(packed.content.data()), static_cast<uInt>(file.size));
+    z_stream stream;
+    std::memset(&stream, 0, sizeof stream);
+    if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return;
+    packed.deflated.resize(deflateBound(&stream, static_cast<uLong>(file.size)));
+    stream.next_in = reinterpret_cast<Bytef*>(&packed.content[0]);
+    stream.avail_in = static_cast<uInt>(file.size);
+    stream.next_out = reinterpret_cast<Bytef*>(&packed.deflated[0]);
+    stream.avail_out = static_cast<uInt>(packed.deflated.size());
+    bool done = deflate(&stream, Z_FINISH) == Z_STREAM_END;
+    packed.deflated.resize(stream.total_out);
+    deflateEnd(&stream);
+    packed.ready = done;
+}
+
+// Writes a packed file: its deflate stream as it is when smaller, its bytes stored otherwise.
+bool addPacked(zipFile archive, const PayloadFile& file, const Packed& packed, std::string& error) {
+    bool stored = packed.deflated.size() >= file.size;
+    zip_fileinfo info;
+    std::memset(&info, 0, sizeof info);
+    info.tmz_date = dosTimeOf(file.modified);
+    // The level stays: its flag bits mark stored entries like deflated ones.
+    int status = zipOpenNewFileInZip4(archive, file.name.c_str(), &info, NULL, 0, NULL, 0, NULL,
+                                      stored ? 0 : Z_DEFLATED, Z_BEST_COMPRESSION, stored ? 0 : 1, -MAX_WBITS, 8,
+                                      Z_DEFAULT_STRATEGY, NULL, 0, kVersionMadeBy, 0);
+    const std::string& data = stored ? packed.content : packed.deflated;
+    if (status == ZIP_OK && !data.empty())
+        status = zipWriteInFileInZip(archive, data.data(), static_cast<unsigned>(data.size()));
+    int closeStatus = stored ? zipCloseFileInZip(archive)
+                             : zipCloseFileInZipRaw(archive, static_cast<uLong>(file.size), packed.crc);
+    if (status != ZIP_OK || closeStatus != ZIP_OK) {
+        error = "cannot write " + file.name + " into the archive (error " + std::to_string(status) + ")";
+        return false;
+    }
+    return true;
+}
+
+// Files are packed by one worker per core, a batch at a time so that memory stays bounded,
+// and written in order by this thread: the archive is the same however many cores pack it.
 bool writeArchive(const std::vector<PayloadFile>& files, const fs::path& zipPath, std::string& error) {
     zipFile archive = zipOpen(zipPath.string().c_str(), APPEND_STATUS_CREATE);
     if (!archive) {
@@ -230,12 +287,27 @@ bool writeArchive(const std::vector<PayloadFile>& files, const fs::path& zipPath
     }
     bool ok = true;
     Progress progress("building", static_cast<unsigned long>(files.size()), "entries");
-    for (const PayloadFile& file : files) {
-        if (!addFile(archive, file, error)) {
-            ok = false;
-            break;
+    unsigned workers = std::max(1u, std::thread::hardware_concurrency());
+    const size_t batch = 8 * workers;
+    for (size_t first = 0; ok && first < files.size(); first += batch) {
+        size_t last = std::min(files.size(), first + batch);
+        std::vector<Packed> packed(last - first);
+        std::atomic<size_t> next(first);
+        auto work = [&]() {
+            for (size_t i = next++; i < last; i = next++)
+                pack(files[i], packed[i - first]);
+        };
+        std::vector<std::thread> threads;
+        for (unsigned w = 1; w < workers; ++w)
+            threads.emplace_back(work);
+        work();
+        for (std::thread& thread : threads)
+            thread.join();
+        for (size_t i = first; ok && i < last; ++i) {
+            const Packed& p = packed[i - first];
+            ok = p.ready ? addPacked(archive, files[i], p, error) : addFile(archive, files[i], error);
+            progress.step();
         }
-        progress.step();
     }
     if (zipClose(archive, NULL) != ZIP_OK && ok) {
         error = "cannot finish " + zipPath.string();
