@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
-# Runs one of the fuzz targets of the sanitize preset for SECONDS (default 600), seeded with
-# inputs made here by the project's own tools and with the shared corpus's files where they
-# are, and with the inputs of earlier findings kept in tests/fuzz/regressions/NAME.
-#   scripts/fuzz.sh NAME [SECONDS]        NAME: extract, command_line, ogg_source, wave_reader
+# Runs one of the fuzz targets of the sanitize preset, seeded with inputs made here by the
+# project's own tools and with the shared corpus's files where they are, and with the inputs of
+# earlier findings kept in tests/fuzz/regressions/NAME.
+#   scripts/fuzz.sh NAME [SECONDS]        open-ended: a random seed for SECONDS (default 600)
+#   scripts/fuzz.sh NAME --runs N         N inputs from a fixed seed: the same inputs every time,
+#                                         as the test command needs
+# NAME: extract, command_line, ogg_source, wave_reader.
 # FUZZER names the target's executable (default build/sanitize/bin/NAME_fuzz). An input that
 # crashes, leaks or breaks an invariant is kept in build/fuzz-findings/NAME (FINDINGS overrides).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-name=${1:?usage: scripts/fuzz.sh NAME [SECONDS]}
-seconds=${2:-600}
+name=${1:?usage: scripts/fuzz.sh NAME [SECONDS | --runs N]}
+if [ "${2:-}" = --runs ]; then
+    budget=(-runs="${3:?--runs needs a count}" -seed=1 -reload=0 -use_cmp=0)
+    what="${3} inputs from a fixed seed"
+else
+    budget=(-max_total_time="${2:-600}")
+    what="${2:-600} s"
+fi
 fuzzer=$(realpath -m "${FUZZER:-$root/build/sanitize/bin/${name}_fuzz}")
 if [ ! -x "$fuzzer" ]; then
     cmake --preset sanitize >/dev/null
@@ -54,9 +63,12 @@ extract)
     # Patches as mkpatch builds them (behind a two-byte stub), and the corpus's ZIP files.
     mkdir -p "$work/payload/Data/Maps" "$work/payload/Patch/a"
     printf '[video]\nwidth=800\n' >"$work/payload/Data/config.ini"
-    head -c 3000 /dev/urandom >"$work/payload/Data/Maps/one.map"
+    python3 -c 'import random, sys; random.seed(7); sys.stdout.buffer.write(random.randbytes(3000))' \
+        >"$work/payload/Data/Maps/one.map"
     printf 'sound' >"$work/payload/Patch/a/x.ogg"
     printf 'exit 0\n' >"$work/payload/patch.bat"
+    # Fixed times, so that the archives are the same bytes on every run.
+    find "$work/payload" -exec touch -d '2024-03-01 12:00:00' {} +
     printf 'MZ' >"$work/stub"
     "$bin/mkpatch" build --stub "$work/stub" --out "$seeds/patch.bin" "$work/payload"
     "$bin/mkpatch" build --stub "$work/stub" --out "$seeds/one-entry.bin" "$work/payload/Data/Maps"
@@ -69,9 +81,9 @@ command_line)
     ;;
 ogg_source)
     sox -V1 -n -r 22050 -c 1 -b 16 -e signed -t raw - synth 0.2 sine 440 |
-        oggenc -Q -r -R 22050 -C 1 -B 16 -o "$seeds/mono.ogg" -
-    sox -V1 -n -r 44100 -c 2 -b 16 -e signed -t raw - synth 0.1 pinknoise |
-        oggenc -Q -r -R 44100 -C 2 -B 16 -o "$seeds/stereo.ogg" -
+        oggenc -Q -r -R 22050 -C 1 -B 16 -s 1 -o "$seeds/mono.ogg" -
+    sox -V1 -R -n -r 44100 -c 2 -b 16 -e signed -t raw - synth 0.1 pinknoise |
+        oggenc -Q -r -R 44100 -C 2 -B 16 -s 2 -o "$seeds/stereo.ogg" -
     from_corpus -name '*.ogg'
     # The library keeps no frame pointers: only the slow unwinder sees ov_open_callbacks.
     export LSAN_OPTIONS="suppressions=$root/tests/fuzz/ogg_source.supp"
@@ -87,9 +99,9 @@ findings=$(realpath -m "${FINDINGS:-$root/build/fuzz-findings}/$name")
 mkdir -p "$findings"
 corpora=("$work/found" "$seeds")
 [ -d "$root/tests/fuzz/regressions/$name" ] && corpora+=("$root/tests/fuzz/regressions/$name")
-echo "fuzzing $name for $seconds s with $(ls "$seeds" | wc -l) seeds"
+echo "fuzzing $name: $what, $(ls "$seeds" | wc -l) seeds"
 cd "$work"
-"$fuzzer" -max_total_time="$seconds" -max_len=65536 -timeout=10 -rss_limit_mb=1024 \
+"$fuzzer" "${budget[@]}" -max_len=65536 -timeout=10 -rss_limit_mb=1024 \
     -print_final_stats=1 -artifact_prefix="$findings/" "${corpora[@]}" || {
     echo "fuzz.sh: $name found a problem; its input is in $findings" >&2
     exit 1

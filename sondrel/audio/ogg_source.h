@@ -18,7 +18,8 @@ public:
     const WaveFormat& format() const { return format_; }
     uint32_t size() const { return size_; }
     // Rewinds to the first sample and decodes up to `size` bytes into `buffer`; returns how
-    // many it decoded (the converter writes the whole buffer whatever the count).
+    // many it decoded (the converter writes the whole buffer whatever the count). Throws
+    // kFileNotOpened when the stream cannot be moved back to its first sample.
     uint32_t readAll(char* buffer, uint32_t size);
 
     OggSource(const OggSource&) = delete;

@@ -32,7 +32,7 @@ long tellCallback(void* source) {
 
 VorbisDecoder::VorbisDecoder(const std::string& path, bool readMode)
     : file_(nullptr), name_(path), open_(false), readMode_(readMode), streamOpened_(false), badLink_(false),
-      size_(0) {
+      decodedSinceStart_(false), size_(0) {
     callbacks_.read_func = readCallback;
     callbacks_.seek_func = seekCallback;
     callbacks_.close_func = closeCallback;
@@ -86,7 +86,19 @@ VorbisDecoder::~VorbisDecoder() {
 int VorbisDecoder::seekSample(long sample) {
     if (!open_)
         throw kFileNotOpened;
-    int result = ov_pcm_seek(&vf_, static_cast<ogg_int64_t>(static_cast<unsigned long>(sample)));
+    int result;
+    if (sample != 0) {
+        result = ov_pcm_seek(&vf_, static_cast<ogg_int64_t>(static_cast<unsigned long>(sample)));
+    } else {
+        // Opening can leave a stream past its first samples (a chained file whose first link
+        // is short, an early stream with audio on its last header page): the library's own
+        // position tells. From the first byte it decodes every sample the stream holds.
+        if (!decodedSinceStart_ && ov_pcm_tell(&vf_) == 0)
+            return 0;
+        result = ov_raw_seek(&vf_, 0);
+        if (result == 0)
+            decodedSinceStart_ = false;
+    }
     // A seek that ran into a bad link has decoded into it: a later ov_read would crash.
     if (result == OV_EBADLINK)
         badLink_ = true;
@@ -98,6 +110,7 @@ long VorbisDecoder::read(char* buffer, uint32_t size, uint32_t* filledOut) {
         throw kFileNotOpened;
     if (filledOut)
         *filledOut = 0;
+    decodedSinceStart_ = true;
     if (badLink_)
         return OV_EBADLINK;
     uint32_t filled = 0;

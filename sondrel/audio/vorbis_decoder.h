@@ -22,7 +22,10 @@ public:
     uint32_t size() const { return size_; }
     const WaveFormat& format() const { return format_; }
 
-    // ov_pcm_seek to `sample`; throws kFileNotOpened when not open.
+    // Moves to `sample`; returns 0 or the library's error. Throws kFileNotOpened when not open.
+    // Sample 0 is reached without the library's bisection, which damaged granule positions
+    // send astray: nothing happens when the stream already stands there, and otherwise the
+    // stream is moved to its first byte.
     int seekSample(long sample);
     // Decodes up to `size` bytes; returns the last ov_read result and leaves the count of bytes
     // decoded in `filled` when it is given. Throws kFileNotOpened.
@@ -40,6 +43,7 @@ private:
     bool readMode_;
     bool streamOpened_;  // ov_open_callbacks took the file: ov_clear releases both
     bool badLink_;       // after OV_EBADLINK from ov_read or ov_pcm_seek, ov_read would crash
+    bool decodedSinceStart_;  // ov_read was called since the stream was opened or rewound
     uint32_t size_;
     ov_callbacks callbacks_;
     OggVorbis_File vf_;

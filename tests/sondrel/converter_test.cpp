@@ -3,6 +3,7 @@
 #include "platform/platform.h"
 #include "sondrel/converter.h"
 #include "sondrel/source_tree.h"
+#include "tests/support/corpus.h"
 #include "tests/support/ogg_fixture.h"
 #include "tests/support/wav_fixture.h"
 #include "tests/support/zip_fixture.h"
@@ -49,6 +50,10 @@ TEST(Converter, MirrorsAndConvertsATree) {
     fixture::writeFile("Patch/1-first.ogg", mono);
     fixture::writeFile("Patch/2-broken.ogg", "not a sound at all");
     fixture::writeFile("Patch/3-last.ogg", stereo);
+    // Granule positions that send the library's seek astray; read straight, it decodes.
+    const std::string damaged = fixture::readFile(corpus::regressionInput("ogg_source", "seek-bisects-damaged-granules.ogg"));
+    ASSERT_FALSE(damaged.empty());
+    fixture::writeFile("Patch/B/damaged.ogg", damaged);
     fixture::writeFile("Sounds/3-last.wav", std::string(100000, 'x'));
     fixture::writeFile("Sounds/B/keep.txt", "kept");
     std::error_code linked;
@@ -73,7 +78,7 @@ TEST(Converter, MirrorsAndConvertsATree) {
     EXPECT_EQ(1, sondrel::runConverter("\"Patch\" \"Sounds\""));
     fs::current_path(dir.path());
     EXPECT_EQ((std::vector<std::string>{".dot/", ".dot/d.wav", ".wav", "1-first.wav", "3-last.wav", "A/", "A/A1/",
-                                        "A/a.wav", "B/", "B/B1/", "B/B1/MUSIC.wav", "B/keep.txt", "empty/",
+                                        "A/a.wav", "B/", "B/B1/", "B/B1/MUSIC.wav", "B/damaged.wav", "B/keep.txt", "empty/",
                                         "folder.ogg/"}),
               fixture::listTree("Sounds"));
     EXPECT_EQ(expectedWave(mono, 1, 22050), fixture::readFile("Sounds/A/a.wav"));
@@ -81,6 +86,7 @@ TEST(Converter, MirrorsAndConvertsATree) {
     EXPECT_EQ(expectedWave(stereo, 2, 44100), fixture::readFile("Sounds/.wav"));
     EXPECT_EQ(expectedWave(stereo, 2, 44100), fixture::readFile("Sounds/3-last.wav"));  // replaced
     EXPECT_EQ("kept", fixture::readFile("Sounds/B/keep.txt"));
+    EXPECT_EQ(44u + 172032u * 2 * 2, fixture::readFile("Sounds/B/damaged.wav").size());  // the length it states
 
     // Full-path roots with trailing separators, into a missing destination: all converted.
     fs::remove("Patch/2-broken.ogg");

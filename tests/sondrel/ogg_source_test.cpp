@@ -171,3 +171,4 @@ TEST(OggSource, ChainedStreamIsDecodedLinkAfterLinkUnderTheFirstFormat) {
     EXPECT_NE(std::string(40000, '\x11'), std::string(pcm.begin() + 120000, pcm.begin() + 160000));
     EXPECT_EQ(std::string(40000, '\x11'), std::string(pcm.begin() + 160000, pcm.end()));
 }
+

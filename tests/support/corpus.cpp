@@ -6,19 +6,31 @@
 
 namespace corpus {
 
+namespace {
+
+std::string linuxPath(const char* path) {
+#ifdef _WIN32
+    return std::string("Z:") + path;  // Wine shows the Linux root as drive Z:
+#else
+    return path;
+#endif
+}
+
+}  // namespace
+
 std::string root() {
     if (const char* override = std::getenv("VARDANE_CORPUS"))
         return override;
-#ifdef _WIN32
-    return "Z:" VARDANE_CORPUS_DIR;  // Wine shows the Linux root as drive Z:
-#else
-    return VARDANE_CORPUS_DIR;
-#endif
+    return linuxPath(VARDANE_CORPUS_DIR);
 }
 
 bool available() {
     std::ifstream manifest(root() + "/MANIFEST.md");
     return manifest.good();
+}
+
+std::string regressionInput(const std::string& target, const std::string& name) {
+    return linuxPath(VARDANE_SOURCE_DIR) + "/tests/fuzz/regressions/" + target + "/" + name;
 }
 
 std::string path(const std::string& relative) {

@@ -12,4 +12,7 @@ std::string path(const std::string& relative);
 // The lines of its MANIFEST.md (empty when the corpus is absent).
 std::vector<std::string> manifestLines();
 
+// An input kept in tests/fuzz/regressions/TARGET of this source tree.
+std::string regressionInput(const std::string& target, const std::string& name);
+
 }  // namespace corpus
