@@ -25,7 +25,10 @@ const Command kCommands[] = {
      "and ends with a line of sizes. With --sounds, every 16-bit PCM .wav below\n"
      "WAVDIR is encoded as Ogg Vorbis into Patch/ (WAVDIR/music/a.wav becomes\n"
      "Patch/music/a.ogg) at quality Q (0 to 10, default 5), and the converter\n"
-     "(default: sondrel.exe beside STUB) and the standard patch.bat are added"},
+     "(default: sondrel.exe beside STUB) and the standard patch.bat are added.\n"
+     "A patch.bat of DIR's own runs after extraction and must end with exit\n"
+     "status 0 only when everything went well (as the standard one passes on\n"
+     "the converter's status): the patcher tells the player of any other"},
     {"diff", "mkpatch diff OLD NEW --out DIR",
      "writes into DIR (new or empty) every file of the game tree NEW that is\n"
      "missing from OLD or differs from it, keeping folders and times; reports\n"

@@ -40,7 +40,7 @@ void formatScriptParameters(const char* directory, char* parameters, unsigned si
     std::snprintf(parameters, size, "\"%s\\Patch\\\" \"%s\\Sounds\\\"", directory, directory);
 }
 
-bool runPatchScript(const char* directory) {
+bool runPatchScript(const char* directory, unsigned long* scriptStatus) {
     char script[kTextBufferSize];
     char parameters[kTextBufferSize];
     std::memset(script, 0, sizeof script);
@@ -48,7 +48,8 @@ bool runPatchScript(const char* directory) {
     formatScriptParameters(directory, parameters, sizeof parameters);
     // The script's own output must follow the extraction lines, not overtake them.
     std::fflush(stdout);
-    return platform::shellOpenAndWait(script, parameters);
+    *scriptStatus = 0;
+    return platform::shellOpenAndWait(script, parameters, scriptStatus);
 }
 
 void showOutcome(int outcome) {
@@ -74,12 +75,19 @@ int applyPatch(const char* ownPath, unzFile& archive) {
         return kOutcomeCorrupted;
     if (!enterInstallDirectory(directory))
         return kOutcomeInvalidInstallation;
-    unsigned long skipped = 0;
-    if (extractAllEntries(archive, &skipped) != 0)
+    // Files left unreplaced come first: closing the game is the player's next step either way.
+    ExtractionReport report;
+    if (extractAllEntries(archive, &report) != 0) {
+        if (report.skipped)
+            return kOutcomeFilesNotReplaced;
+        return report.writeFailed ? kOutcomeWriteFailed : kOutcomeCorrupted;
+    }
+    unsigned long scriptStatus = 0;
+    if (!runPatchScript(directory, &scriptStatus))
         return kOutcomeCorrupted;
-    if (!runPatchScript(directory))
-        return kOutcomeCorrupted;
-    return skipped ? kOutcomeFilesNotReplaced : kOutcomeSuccess;
+    if (report.skipped)
+        return kOutcomeFilesNotReplaced;
+    return scriptStatus != 0 ? kOutcomeScriptFailed : kOutcomeSuccess;
 }
 
 }  // namespace

@@ -14,6 +14,10 @@ enum Outcome {
     // Every step succeeded, but some game files could not be replaced (held by the running
     // game, a folder in the way): the game is half patched and the player must know.
     kOutcomeFilesNotReplaced = 8,
+    // The files were extracted, but the script (the sound conversion) ended with a failure.
+    kOutcomeScriptFailed = 9,
+    // An entry could not be written (a full disk, say): a new download would not help.
+    kOutcomeWriteFailed = 10,
 };
 
 const unsigned kPathBufferSize = 260;
@@ -24,7 +28,8 @@ bool findInstallDirectory(char* directory, unsigned size);
 bool enterInstallDirectory(const char* directory);
 // Fills `parameters` with the two quoted folder paths handed to the script.
 void formatScriptParameters(const char* directory, char* parameters, unsigned size);
-bool runPatchScript(const char* directory);
+// True when the shell started the script; its exit status is left in `scriptStatus`.
+bool runPatchScript(const char* directory, unsigned long* scriptStatus);
 void showOutcome(int outcome);
 
 // The whole run; returns the process exit status (0 for success, 1 otherwise).

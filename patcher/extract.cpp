@@ -110,7 +110,7 @@ void setEntryFileTime(const char* path, unsigned long dosDate) {
     platform::setFileTimesFromDos(path, dosDate);
 }
 
-int extractCurrentEntry(unzFile archive, unsigned long* skipped) {
+int extractCurrentEntry(unzFile archive, ExtractionReport* report) {
     char name[kNameBufferSize];
     unz_file_info info;
     int status = unzGetCurrentFileInfo(archive, &info, name, sizeof name, NULL, 0, NULL, 0);
@@ -172,8 +172,8 @@ int extractCurrentEntry(unzFile archive, unsigned long* skipped) {
     }
     if (!out) {
         std::printf("error opening %s\n", name);
-        if (skipped)
-            ++*skipped;
+        if (report)
+            ++report->skipped;
         status = unzCloseCurrentFile(archive);
         if (status != UNZ_OK)
             std::printf("error %d with zipfile in unzCloseCurrentFile\n", status);
@@ -197,6 +197,8 @@ int extractCurrentEntry(unzFile archive, unsigned long* skipped) {
         if (std::fwrite(buffer, static_cast<size_t>(read), 1, out) != 1) {
             std::printf("error in writing extracted file\n");
             status = UNZ_ERRNO;
+            if (report)
+                report->writeFailed = true;
             break;
         }
         written += static_cast<unsigned long>(read);
@@ -205,6 +207,8 @@ int extractCurrentEntry(unzFile archive, unsigned long* skipped) {
     if (std::fclose(out) != 0 && status == UNZ_OK) {
         std::printf("error in writing extracted file\n");
         status = UNZ_ERRNO;
+        if (report)
+            report->writeFailed = true;
     }
     std::free(buffer);
 
@@ -230,21 +234,21 @@ int extractCurrentEntry(unzFile archive, unsigned long* skipped) {
     if (!platform::replaceFile(temporary, name)) {
         // Taken since the check above, by another program or by a folder.
         std::printf("error opening %s\n", name);
-        if (skipped)
-            ++*skipped;
+        if (report)
+            ++report->skipped;
         platform::removeFile(temporary);
     }
     return UNZ_OK;
 }
 
-int extractAllEntries(unzFile archive, unsigned long* skipped) {
+int extractAllEntries(unzFile archive, ExtractionReport* report) {
     unz_global_info global;
     int status = unzGetGlobalInfo(archive, &global);
     if (status != UNZ_OK)
         return status;
     openHeaderReader();
     for (uLong i = 0; i < global.number_entry && status == UNZ_OK; ++i) {
-        status = extractCurrentEntry(archive, skipped);
+        status = extractCurrentEntry(archive, report);
         if (status == UNZ_OK && i + 1 < global.number_entry) {
             status = unzGoToNextFile(archive);
             if (status != UNZ_OK)

@@ -6,12 +6,21 @@
 
 namespace patcher {
 
+// What the pass met besides its status.
+struct ExtractionReport {
+    // Entries whose target could not be replaced (held by another program, a folder in the
+    // way): reported and passed over.
+    unsigned long skipped = 0;
+    // The pass stopped because an entry's data could not be written (a full disk, say),
+    // not because the archive was damaged.
+    bool writeFailed = false;
+};
+
 // 0 when every entry was processed, otherwise the non-zero status that stopped the pass.
-// Entries whose target could not be replaced (held by another program, a folder in the way)
-// are reported, passed over and counted in `skipped` when it is given.
-int extractAllEntries(unzFile archive, unsigned long* skipped = NULL);
+// `report`, when given, is added to.
+int extractAllEntries(unzFile archive, ExtractionReport* report = NULL);
 // The current entry's status; 0 lets the pass go on.
-int extractCurrentEntry(unzFile archive, unsigned long* skipped = NULL);
+int extractCurrentEntry(unzFile archive, ExtractionReport* report = NULL);
 
 // 0, or -1 with errno set.
 int makeFolder(const char* path);

@@ -13,6 +13,8 @@ const StringResource kStringResources[] = {
     {IDS_SUCCESS, TEXT_SUCCESS},
     {IDS_CAPTION, TEXT_CAPTION},
     {IDS_NOT_REPLACED, TEXT_NOT_REPLACED},
+    {IDS_SCRIPT_FAILED, TEXT_SCRIPT_FAILED},
+    {IDS_WRITE_FAILED, TEXT_WRITE_FAILED},
 };
 const unsigned kStringResourceCount = sizeof kStringResources / sizeof kStringResources[0];
 

@@ -11,6 +11,8 @@
 #define IDS_SUCCESS        6
 #define IDS_CAPTION        7
 #define IDS_NOT_REPLACED   8
+#define IDS_SCRIPT_FAILED  9
+#define IDS_WRITE_FAILED   10
 
 #define TEXT_REGISTRY_KEY    "Software\\Pellmark\\Torvicor\\Vardane"
 #define TEXT_NOT_FOUND       "Vardane not found!"
@@ -20,6 +22,8 @@
 #define TEXT_SUCCESS         "Patch was successfully applied."
 #define TEXT_CAPTION         "Vardane Patch 1.02"
 #define TEXT_NOT_REPLACED    "Some game files could not be replaced. Close the game and apply the patch again."
+#define TEXT_SCRIPT_FAILED   "The game files were updated, but the patch could not finish its last step. Apply the patch again."
+#define TEXT_WRITE_FAILED    "The game files could not be written. Free some disk space and apply the patch again."
 
 #define IDI_PATCHER 102
 

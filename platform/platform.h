@@ -65,8 +65,8 @@ void closeStreamFile(FileHandle file);
 void fillArchiveFileFunctions(zlib_filefunc_def_s* functions);
 
 // Runs a script with the shell's "open" verb, hidden, and waits until it has ended.
-// True when the script was started; its exit code is not reported.
-bool shellOpenAndWait(const char* file, const char* parameters);
+// True when the script was started; its exit status is then left in `exitCode`.
+bool shellOpenAndWait(const char* file, const char* parameters, unsigned long* exitCode);
 
 // A modal message with one OK button; returns when it is dismissed.
 void messageBox(const char* text, const char* caption, bool isError);

@@ -1,6 +1,7 @@
 // POSIX file and folder functions: '\' counts as '/', the read-only attribute is the owner's
-// write permission, file times are set from the DOS time taken as local time, and the
-// stream's sharing rules become advisory locks (shared for reading, exclusive for writing).
+// write permission (a stream file that lacks it cannot be opened for writing, whoever asks), file
+// times are set from the DOS time taken as local time, and the stream's sharing rules become
+// advisory locks (shared for reading, exclusive for writing).
 #include "platform/platform.h"
 #include "platform/posix/internal.h"
 
@@ -141,6 +142,12 @@ int descriptor(FileHandle file) {
 
 FileHandle openStreamFile(const char* name, bool readMode) {
     std::string path = nativePath(name);
+    // Windows refuses to write a read-only file whoever asks; root here would not be refused.
+    struct stat existing;
+    if (!readMode && stat(path.c_str(), &existing) == 0 && !(existing.st_mode & S_IWUSR)) {
+        errno = EACCES;
+        return kInvalidFile;
+    }
     int fd = readMode ? open(path.c_str(), O_RDONLY) : open(path.c_str(), O_RDWR | O_CREAT, 0666);
     if (fd < 0)
         return kInvalidFile;

@@ -1,6 +1,6 @@
 // POSIX script launch: /bin/sh runs the script in the current directory with the parameter
 // string split the way the Windows command interpreter splits it (blanks separate words outside
-// quotes, quotes are removed, backslashes stay), and the caller waits for it.
+// quotes, quotes are removed, backslashes stay), and the caller waits for it and gets its status.
 #include "platform/platform.h"
 #include "platform/posix/internal.h"
 
@@ -48,7 +48,7 @@ void ownExecutablePath(char* buffer, unsigned size) {
     buffer[length > 0 ? length : 0] = 0;
 }
 
-bool shellOpenAndWait(const char* file, const char* parameters) {
+bool shellOpenAndWait(const char* file, const char* parameters, unsigned long* exitCode) {
     std::string script = nativePath(file);
     // The Windows shell refuses a script that is not there; sh would start and fail instead.
     if (access(script.c_str(), R_OK) != 0)
@@ -70,8 +70,11 @@ bool shellOpenAndWait(const char* file, const char* parameters) {
         _exit(127);
     }
     int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    pid_t waited;
+    while ((waited = waitpid(child, &status, 0)) < 0 && errno == EINTR) {
     }
+    // A shell ended by a signal has not finished its work either.
+    *exitCode = waited == child && WIFEXITED(status) ? static_cast<unsigned long>(WEXITSTATUS(status)) : 1ul;
     return true;
 }
 

@@ -1,6 +1,6 @@
 // Win32 process functions: GetModuleFileNameA for the own path, and the script launch:
 // ShellExecuteExA with the "open" verb, SEE_MASK_NOCLOSEPROCESS and SW_HIDE, then
-// WaitForSingleObject without time-out and CloseHandle.
+// WaitForSingleObject without time-out, GetExitCodeProcess and CloseHandle.
 #include "platform/platform.h"
 #include "platform/win32/win32.h"
 
@@ -16,7 +16,7 @@ void ownExecutablePath(char* buffer, unsigned size) {
     ::GetModuleFileNameA(NULL, buffer, size);
 }
 
-bool shellOpenAndWait(const char* file, const char* parameters) {
+bool shellOpenAndWait(const char* file, const char* parameters, unsigned long* exitCode) {
     SHELLEXECUTEINFOA launch;
     ::ZeroMemory(&launch, sizeof launch);
     launch.cbSize = sizeof launch;
@@ -30,6 +30,11 @@ bool shellOpenAndWait(const char* file, const char* parameters) {
     BOOL started = ::ShellExecuteExA(&launch);
     // After a failed launch hProcess is empty: the wait returns at once.
     ::WaitForSingleObject(launch.hProcess, INFINITE);
+    DWORD code = 0;
+    // A script whose status cannot be read has not been seen to succeed.
+    if (started && !::GetExitCodeProcess(launch.hProcess, &code))
+        code = 1;
+    *exitCode = code;
     ::CloseHandle(launch.hProcess);
     return started != 0;
 }

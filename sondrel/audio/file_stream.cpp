@@ -7,9 +7,24 @@ namespace sondrel {
 
 const char* const kFileNotOpened = "File not opened";
 
+namespace {
+
+// Games installed from a disc keep the read-only attribute on every file, and an output of an
+// earlier install must still be replaced. Anything else about the file is left as it is.
+void makeWritable(const std::string& name) {
+    unsigned long attributes = platform::fileAttributes(name.c_str());
+    if (attributes != platform::kInvalidAttributes && (attributes & platform::kAttributeReadOnly) &&
+        !(attributes & platform::kAttributeDirectory))
+        platform::setFileAttributes(name.c_str(), attributes & ~platform::kAttributeReadOnly);
+}
+
+}  // namespace
+
 FileStream::FileStream(const std::string& path, bool readMode)
     : handle_(platform::kInvalidFile), name_(path + ".wav"), open_(false), readMode_(readMode), size_(0) {
     std::memset(&format_, 0, sizeof format_);
+    if (!readMode_)
+        makeWritable(name_);
     handle_ = platform::openStreamFile(name_.c_str(), readMode_);
     if (handle_ == platform::kInvalidFile)
         return;

@@ -147,8 +147,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!archive)
         return 0;
     require(chdir(scratch.c_str()) == 0, "cannot enter the scratch folder");
-    unsigned long skipped = 0;
-    patcher::extractAllEntries(archive, &skipped);
+    patcher::ExtractionReport report;
+    patcher::extractAllEntries(archive, &report);
     require(chdir(root.c_str()) == 0, "cannot leave the scratch folder");
 
     std::vector<fs::path> outside;

@@ -33,6 +33,8 @@ TEST(StringTable, HoldsEveryTextTheDriverLoads) {
         {5, "Patch file is corrupted"},              {6, "Patch was successfully applied."},
         {7, "Vardane Patch 1.02"},
         {8, "Some game files could not be replaced. Close the game and apply the patch again."},
+        {9, "The game files were updated, but the patch could not finish its last step. Apply the patch again."},
+        {10, "The game files could not be written. Free some disk space and apply the patch again."},
     };
     for (const auto& e : expected) {
         char buffer[patcher::kTextBufferSize] = "";

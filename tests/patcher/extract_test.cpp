@@ -35,7 +35,7 @@ struct Extraction {
 // `root/game` (which may be prepared by `prepare`) with that folder current.
 template <typename Prepare>
 Extraction extractInto(const fixture::ScopedTempDir& root, const std::string& zip, const std::string& prefix,
-                       Prepare prepare, unsigned long* skipped = nullptr) {
+                       Prepare prepare, patcher::ExtractionReport* report = nullptr) {
     std::string file = root.path() + "/patch.bin";
     fixture::writeFile(file, prefix + zip);
     fs::path game = fs::path(root.path()) / "game";
@@ -47,7 +47,7 @@ Extraction extractInto(const fixture::ScopedTempDir& root, const std::string& zi
     unzFile archive = patcher::openPatchArchive(file.c_str());
     result.opened = archive != nullptr;
     if (archive) {
-        result.status = patcher::extractAllEntries(archive, skipped);
+        result.status = patcher::extractAllEntries(archive, report);
         unzClose(archive);
     }
     std::fflush(stdout);
@@ -298,11 +298,12 @@ TEST(Extraction, RefusesEntriesMinizipWouldHandOverUndecoded) {
 TEST(Extraction, FileThatCannotBeReplacedIsReportedSkippedAndCounted) {
     // A folder in the way stands for a file another program holds: it cannot be replaced.
     fixture::ScopedTempDir root;
-    unsigned long skipped = 0;
+    patcher::ExtractionReport report;
     Extraction result = extractInto(root, fixture::makeZip({{"blocked", "new"}, {"next.txt", "still extracted"}}),
-                                    "", [] { fs::create_directories("blocked/inside"); }, &skipped);
+                                    "", [] { fs::create_directories("blocked/inside"); }, &report);
     EXPECT_EQ(0, result.status);
-    EXPECT_EQ(1u, skipped);
+    EXPECT_EQ(1u, report.skipped);
+    EXPECT_FALSE(report.writeFailed);
     EXPECT_EQ("error opening blocked\n extracting: next.txt\n", result.output);
     EXPECT_TRUE(fs::is_directory(game(root, "blocked/inside")));
     EXPECT_EQ("still extracted", fixture::readFile(game(root, "next.txt")));
@@ -318,6 +319,7 @@ TEST(Extraction, FullDiskStopsThePassWithWriteErrorAndLeavesTheOldFile) {
         struct rlimit previous;
         ASSERT_EQ(0, getrlimit(RLIMIT_FSIZE, &previous));
         void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+        patcher::ExtractionReport report;
         Extraction result =
             extractInto(root, fixture::makeZip({{"full.bin", fixture::randomBytes(size, 3)}, {"after.txt", "no"}}),
                         "", [&previous] {
@@ -325,10 +327,11 @@ TEST(Extraction, FullDiskStopsThePassWithWriteErrorAndLeavesTheOldFile) {
                             struct rlimit small = previous;
                             small.rlim_cur = 1024;
                             ASSERT_EQ(0, setrlimit(RLIMIT_FSIZE, &small));
-                        });
+                        }, &report);
         setrlimit(RLIMIT_FSIZE, &previous);
         std::signal(SIGXFSZ, handler);
         EXPECT_EQ(UNZ_ERRNO, result.status);
+        EXPECT_TRUE(report.writeFailed);
         EXPECT_EQ(" extracting: full.bin\nerror in writing extracted file\n", result.output);
         EXPECT_EQ(std::vector<std::string>{"full.bin"}, result.tree);
         EXPECT_EQ("old", fixture::readFile(game(root, "full.bin")));

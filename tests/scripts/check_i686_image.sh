@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The 32-bit shipping programs, inspected since they cannot run here.
 # The patcher: a PE32 i386 console image needing only system DLLs, with one string block (ids 1
-# to 8, language neutral) and the single-image icon group 102 in language 0x0419.
+# to 10, language neutral) and the single-image icon group 102 in language 0x0419.
 # The converter: a PE32 i386 GUI image needing only system DLLs, whose resources are, byte for
 # byte, the dialog, icon, four string versions and language markers it must carry.
 # Both within their download size: the patcher at most 128 KB, the converter at most 320 KB.
@@ -49,14 +49,16 @@ PY
 }
 
 wrestool -x --raw --type=6 --name=1 "$exe" >"$work/strings.bin"
-check "string table holds ids 1 to 8" same '1=Software\Pellmark\Torvicor\Vardane
+check "string table holds ids 1 to 10" same '1=Software\Pellmark\Torvicor\Vardane
 2=Vardane not found!
 3=Invalid Vardane installation
 4=patch.bat
 5=Patch file is corrupted
 6=Patch was successfully applied.
 7=Vardane Patch 1.02
-8=Some game files could not be replaced. Close the game and apply the patch again.' "$(string_block "$work/strings.bin")"
+8=Some game files could not be replaced. Close the game and apply the patch again.
+9=The game files were updated, but the patch could not finish its last step. Apply the patch again.
+10=The game files could not be written. Free some disk space and apply the patch again.' "$(string_block "$work/strings.bin")"
 
 # --- the converter ----------------------------------------------------------------------------
 check "PE32 i386 GUI image" contains "PE32 executable (GUI) Intel 80386" "$(file -b "$sondrel")"

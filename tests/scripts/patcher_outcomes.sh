@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The native patcher run end to end: each outcome with its message line and exit status,
 # using the regedit-format registry stand-in named by PATCHER_REGISTRY.
+#   patcher_outcomes.sh PATCHER MKPATCH SONDREL
 set -u
 patcher_bin=$(realpath "$1")
 mkpatch_bin=$(realpath "$2")
+sondrel_bin=$(realpath "$3")
 . "$(dirname "$0")/lib.sh"
 
 work=$(mktemp -d)
@@ -31,7 +33,7 @@ printf 'sound' >payload/Patch/a/x.ogg
 cat >payload/patch.bat <<'SCRIPT'
 printf '%s|%s|%s\n' "$#" "$1" "$2" > script-args.txt
 pwd > script-dir.txt
-exit 3
+exit 0
 SCRIPT
 "$mkpatch_bin" build --stub "$patcher_bin" --out patch.exe payload
 chmod +x patch.exe
@@ -107,6 +109,58 @@ check "a file not replaced message" same \
     "Vardane Patch 1.02: Some game files could not be replaced. Close the game and apply the patch again." "$err"
 check "the other files are extracted" same "sound" "$(cat game8/Patch/a/x.ogg)"
 check "the script still ran" test -e game8/script-args.txt
+
+# Outcome 9: the script ends with a failure. Here it is the converter's, passed on as the
+# standard patch.bat does: the good sounds are converted, the undecodable one is not.
+mkdir -p sounds/Data sounds/Patch/music
+printf 'level' >sounds/Data/level.dat
+sox -V1 -n -r 22050 -c 1 -b 16 -e signed -t raw - synth 0.3 sine 440 |
+    oggenc -Q -r -R 22050 -C 1 -B 16 -o sounds/Patch/music/good.ogg -
+printf 'not a sound' >sounds/Patch/bad.ogg
+cat >sounds/patch.bat <<SCRIPT
+"$sondrel_bin" "\$1" "\$2"
+status=\$?
+rm -rf Patch
+exit \$status
+SCRIPT
+"$mkpatch_bin" build --stub "$patcher_bin" --out sounds.exe sounds
+chmod +x sounds.exe
+mkdir game9
+register "$work/game9"
+run ./sounds.exe
+check "a failed script exits 1" same 1 "$rc"
+check "a failed script message" same \
+    "Vardane Patch 1.02: The game files were updated, but the patch could not finish its last step. Apply the patch again." \
+    "$(printf '%s\n' "$err" | tail -n 1)"
+check "the good sound is converted, the bad one is not" same "music/good.wav" \
+    "$(cd game9/Sounds && find . -type f | sed 's|^\./||')"
+check "the game file is installed" same "level" "$(cat game9/Data/level.dat)"
+mv sounds/Patch/bad.ogg bad.ogg
+"$mkpatch_bin" build --stub "$patcher_bin" --out clean.exe sounds
+chmod +x clean.exe
+rm -rf game9 && mkdir game9
+run ./clean.exe
+check "the same patch without the bad sound succeeds" same "0 Vardane Patch 1.02: Patch was successfully applied." \
+    "$rc $(printf '%s\n' "$err" | tail -n 1)"
+
+# Outcome 10: the disk takes 100 KB of any file, and an entry is larger: a full disk is not a
+# damaged download. The old file stays.
+mkdir -p big/Data
+head -c 1000000 /dev/zero | tr '\0' 'v' >big/Data/big.bin
+printf 'exit 0\n' >big/patch.bat
+"$mkpatch_bin" build --stub "$patcher_bin" --out big.exe big
+chmod +x big.exe
+mkdir -p game10/Data
+printf 'old' >game10/Data/big.bin
+register "$work/game10"
+out=$(trap '' XFSZ; ulimit -f 100; PATCHER_REGISTRY="$work/registry.reg" ./big.exe 2>err.txt)
+rc=$?
+err=$(cat err.txt)
+check "a full disk exits 1" same 1 "$rc"
+check "a full disk is reported on the console" contains "error in writing extracted file" "$out"
+check "a full disk message" same \
+    "Vardane Patch 1.02: The game files could not be written. Free some disk space and apply the patch again." "$err"
+check "a full disk keeps the old file" same "old" "$(cat game10/Data/big.bin)"
 
 python3 - "$patcher_bin" <<'PY'
 import sys, zipfile, io

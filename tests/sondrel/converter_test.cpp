@@ -55,6 +55,9 @@ TEST(Converter, MirrorsAndConvertsATree) {
     ASSERT_FALSE(damaged.empty());
     fixture::writeFile("Patch/B/damaged.ogg", damaged);
     fixture::writeFile("Sounds/3-last.wav", std::string(100000, 'x'));
+    // Left read-only by an earlier install from a disc: replaced all the same.
+    fs::permissions("Sounds/3-last.wav", fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
     fixture::writeFile("Sounds/B/keep.txt", "kept");
     std::error_code linked;
     fs::create_directory_symlink("../..", "Patch/A/A1/loop", linked);
