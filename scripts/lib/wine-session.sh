@@ -48,23 +48,31 @@ windows_path() {
 # message box trace on, photographs each box (SHOT.png for the one titled CAPTION, SHOT-shell.png
 # for any other, such as the shell's own error box) and dismisses it with Return.
 # The program's exit status is left in box_rc, and the processes that ran when the box
-# titled CAPTION appeared in box_processes.
+# titled CAPTION appeared in box_processes. Every wait is for a window to appear or to go,
+# bounded at four minutes, however slow a busy machine makes Wine.
 run_with_message_boxes() {
     local caption=$1 shot=$2 out=$3 err=$4
     shift 4
-    WINEDEBUG=+msgbox "$WINE64" "$@" >"$out" 2>"$err" &
-    local pid=$! window="" candidate dismissed=" " i
-    for i in $(seq 1 240); do
+    # Only the message box trace: other channels' lines from other threads could break its lines.
+    WINEDEBUG=-all,+msgbox "$WINE64" "$@" >"$out" 2>"$err" &
+    local pid=$! window="" candidate photographed=" " i
+    for i in $(seq 1 480); do
         kill -0 "$pid" 2>/dev/null || break
         for candidate in $(xdotool search --onlyvisible --name '.' 2>/dev/null); do
             if [ "$(xdotool getwindowname "$candidate" 2>/dev/null)" = "$caption" ]; then
                 window=$candidate
                 break
             fi
-            case "$dismissed" in *" $candidate "*) continue ;; esac
-            dismissed="$dismissed$candidate "
-            sleep 1
-            import -window root "$shot-shell.png" 2>/dev/null
+            # Another box (the shell's own): photographed once, then sent Return on every
+            # round until it has gone, since a key sent before it has the focus is lost.
+            case "$photographed" in
+            *" $candidate "*) ;;
+            *)
+                photographed="$photographed$candidate "
+                sleep 1  # drawn before it is photographed
+                import -window root "$shot-shell.png" 2>/dev/null
+                ;;
+            esac
             xdotool windowfocus --sync "$candidate" 2>/dev/null
             xdotool key Return
         done
@@ -74,10 +82,14 @@ run_with_message_boxes() {
     box_processes=""
     if [ -n "$window" ]; then
         box_processes=$(ps -eo args)
-        sleep 1
-        xdotool windowfocus --sync "$window" 2>/dev/null
+        sleep 1  # drawn before it is photographed
         import -window root "$shot.png" 2>/dev/null
-        xdotool key Return
+        for i in $(seq 1 480); do
+            kill -0 "$pid" 2>/dev/null || break
+            xdotool windowfocus --sync "$window" 2>/dev/null
+            xdotool key Return
+            sleep 0.5
+        done
     else
         echo "no message box titled \"$caption\" appeared" >&2
         kill "$pid" 2>/dev/null
@@ -90,7 +102,7 @@ run_with_message_boxes() {
 # read_message_boxes ERR: sets msg to the last box's text and shell_msg to an earlier one's.
 read_message_boxes() {
     local texts
-    texts=$(sed -n 's/.*MSGBOX_OnInit L"\(.*\)"\r*$/\1/p' "$1")
+    texts=$(grep -a -o 'MSGBOX_OnInit L"[^"]*"' "$1" | sed 's/^MSGBOX_OnInit L"//; s/"$//')
     msg=$(printf '%s\n' "$texts" | tail -n 1)
     shell_msg=""
     if [ "$(printf '%s\n' "$texts" | wc -l)" -gt 1 ]; then

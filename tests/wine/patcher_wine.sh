@@ -23,6 +23,7 @@ work=$(mktemp -d)
 cleanup() {
     touch "$work/release" 2>/dev/null
     stop_display
+    mountpoint -q "$work/small" 2>/dev/null && umount "$work/small" 
     chmod -R u+w "$work" 2>/dev/null
     rm -rf "$work"
 }
@@ -112,9 +113,11 @@ check "mkpatch lists and verifies the signed patcher" contains "entries, all sou
         "$WINE64" "$mkpatch_exe" verify "$(windows_path "$work/signed.exe")" | tr -d '\r')"
 mkdir -p "$work/signed-game"
 register "$(windows_path "$work/signed-game")"
-run_patcher "$work/signed.exe" signed-outcome-0
-check "the signed patcher applies" same "0 Patch was successfully applied." "$rc $msg"
-check "and extracts its files" same "new data" "$(cat "$work/signed-game/Data/a.txt")"
+run_patcher "$work/signed.exe" signed-outcome-9
+check "the signed patcher extracts its files" same "new data" "$(cat "$work/signed-game/Data/a.txt")"
+# Its script ends with "exit /b 3": the command interpreter's status reaches the patcher.
+check "a script that fails is reported: outcome 9" same \
+    "1 The game files were updated, but the patch could not finish its last step. Apply the patch again." "$rc $msg"
 
 # Outcome 2: no key, then an empty value; nothing is touched.
 unregister
@@ -154,8 +157,29 @@ check "missing script exits 1" same 1 "$rc"
 check "missing script message box" same "Patch file is corrupted" "$msg"
 check "missing script still extracted the files" same "x" "$(cat "$work/game5/Data/only.txt")"
 
-# The whole road: game files, sounds in nested folders under Patch, the converter and the
-# real patch.bat. Copies of a 20 s sound keep the progress window up long enough to read it.
+# Outcome 10: an install folder on a 600 KB disk and a 1 MB entry. The disk is a memory file
+# system mounted here, which needs root.
+mkdir -p "$work/big/Data" "$work/small"
+head -c 1000000 /dev/zero | tr '\0' 'v' >"$work/big/Data/big.bin"
+printf '@exit /b 0\r\n' >"$work/big/patch.bat"
+build_patch "$work/big" "$work/big.exe"
+if mount -t tmpfs -o size=600k vardane-small "$work/small" 2>/dev/null; then
+    mkdir -p "$work/small/Data"
+    printf 'old' >"$work/small/Data/big.bin"
+    register "$(windows_path "$work/small")"
+    run_patcher "$work/big.exe" outcome-10-disk-full
+    check "a full disk is named on the console" contains "error in writing extracted file" "$out"
+    check "a full disk is reported as such: outcome 10" same \
+        "1 The game files could not be written. Free some disk space and apply the patch again." "$rc $msg"
+    check "a full disk keeps the old file" same "old" "$(cat "$work/small/Data/big.bin")"
+    umount "$work/small"
+else
+    echo "skipped: a full disk needs a memory file system, which only root can mount"
+fi
+
+# The whole road: game files, sounds in nested folders under Patch (one that cannot be
+# decoded), the converter and the real patch.bat, over a read-only WAV file of an earlier
+# install. Copies of a 20 s sound keep the progress window up long enough to read it.
 road="$work/road"
 payload="$road/payload"
 mkdir -p "$payload/Data" "$payload/Patch/music" "$payload/Patch/voices/intro"
@@ -164,20 +188,24 @@ make_sound "$payload/Patch/music/theme.ogg" 44100 2 20
 make_sound "$payload/Patch/voices/intro/HELLO.OGG" 22050 1 2
 make_sound "$payload/Patch/click.ogg" 22050 1 0.3
 for i in $(seq 1 12); do cp "$payload/Patch/music/theme.ogg" "$payload/Patch/music/take$i.ogg"; done
+printf 'not a sound' >"$payload/Patch/voices/broken.ogg"
 cp "$sondrel_exe" "$payload/sondrel.exe"
 cp "$patch_bat" "$payload/patch.bat"
 build_patch "$payload" "$road/patch.exe"
 
 game="$road/game"
-mkdir -p "$game/Data"
+mkdir -p "$game/Data" "$game/Sounds"
+printf 'an earlier install' >"$game/Sounds/click.wav"
+chmod a-w "$game/Sounds/click.wav"
 register "$(windows_path "$game")"
 ( "$WINE64" "$probe_exe" "$(windows_path "$road/window.txt")" 120 &&
     import -window root "$shots/progress-window.png" 2>/dev/null ) &
 watcher=$!
-run_patcher "$road/patch.exe" road-outcome-0
+run_patcher "$road/patch.exe" road-outcome-9
 wait "$watcher"
-check "the road ends in success" same 0 "$rc"
-check "the road's message box" same "Patch was successfully applied." "$msg"
+check "the undecodable sound fails the road" same 1 "$rc"
+check "the road's message box" same \
+    "The game files were updated, but the patch could not finish its last step. Apply the patch again." "$msg"
 # Ended processes may linger unreaped as "[name] <defunct>"; running ones start with their
 # Windows name or path ("sondrel.exe ...", "C:\windows\system32\cmd.exe ..."), which this
 # script's own arguments do not match.
@@ -202,8 +230,10 @@ while IFS= read -r ogg; do
     oggdec -Q -o "$expected/$base.wav" "$ogg"
     check "Sounds/$base.wav holds what oggdec decodes" cmp "$expected/$base.wav" "$game/Sounds/$base.wav"
     wavs=$((wavs + 1))
-done < <(find "$payload/Patch" -name '*.ogg' -o -name '*.OGG')
-check "every sound was converted" same "$wavs" "$(find "$game/Sounds" -type f -name '*.wav' | wc -l)"
+done < <(find "$payload/Patch" \( -name '*.ogg' -o -name '*.OGG' \) ! -name broken.ogg)
+check "every good sound was converted, the read-only one replaced" same "$wavs" \
+    "$(find "$game/Sounds" -type f -name '*.wav' | wc -l)"
+check "no WAV file for the undecodable sound" test ! -e "$game/Sounds/voices/broken.wav"
 check "canonical 44-byte headers" same "" "$(python3 - "$game/Sounds" <<'PY'
 import os, struct, sys
 for folder, _, names in os.walk(sys.argv[1]):
