@@ -8,6 +8,7 @@
 #include "mkpatch/standard_script.h"
 
 #include "patcher/entry_rules.h"
+#include "platform/platform.h"
 
 #include <strings.h>
 #include <sys/stat.h>
@@ -39,9 +40,15 @@ const uint64_t kMaxPatchSize = 0x7FFFFFFFull;  // the reader keeps positions in 
 // Sizes and times, read once the names are known to be acceptable.
 bool describeFiles(std::vector<PayloadFile>& files, std::string& error) {
     for (PayloadFile& file : files) {
+#ifdef _WIN32
+        struct _stat64 info;
+        bool found = _wstat64(file.path.c_str(), &info) == 0;
+#else
         struct stat info;
-        if (stat(file.path.string().c_str(), &info) != 0) {
-            error = "cannot read " + file.path.string();
+        bool found = stat(file.path.c_str(), &info) == 0;
+#endif
+        if (!found) {
+            error = "cannot read " + textOf(file.path);
             return false;
         }
         file.size = static_cast<uint64_t>(info.st_size);
@@ -54,12 +61,12 @@ bool describeFiles(std::vector<PayloadFile>& files, std::string& error) {
     return true;
 }
 
-bool checkFiles(const std::vector<PayloadFile>& files, std::string& error) {
+bool checkFiles(std::vector<PayloadFile>& files, unsigned codePage, std::string& error) {
     if (files.size() > kMaxEntries) {
         error = "too many files: " + std::to_string(files.size()) + " (at most 65535)";
         return false;
     }
-    if (!checkNames(files, error))
+    if (!checkNames(files, codePage, error))
         return false;
     return true;
 }
@@ -122,7 +129,7 @@ bool addFile(zipFile archive, const PayloadFile& file, std::string& error) {
     } else {
         uint64_t packed = 0;
         if (!deflatedSize(file.path, packed)) {
-            error = "cannot read " + file.path.string();
+            error = "cannot read " + textOf(file.path);
             return false;
         }
         if (packed >= file.size)
@@ -131,7 +138,7 @@ bool addFile(zipFile archive, const PayloadFile& file, std::string& error) {
     zip_fileinfo info;
     std::memset(&info, 0, sizeof info);
     info.tmz_date = dosTimeOf(file.modified);
-    int status = zipOpenNewFileInZip4(archive, file.name.c_str(), &info, NULL, 0, NULL, 0, NULL,
+    int status = zipOpenNewFileInZip4(archive, file.entryName.c_str(), &info, NULL, 0, NULL, 0, NULL,
                                       method, level, 0, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY, NULL, 0,
                                       kVersionMadeBy, 0);
     if (status != ZIP_OK) {
@@ -177,7 +184,7 @@ bool markStoredEntries(const fs::path& zipPath, std::string& error) {
     zip.seekg(-kEndRecord, std::ios::end);
     zip.read(reinterpret_cast<char*>(end), kEndRecord);
     if (!zip || readLe(end, 4) != 0x06054b50) {
-        error = "archive end record missing in " + zipPath.string();
+        error = "archive end record missing in " + textOf(zipPath);
         return false;
     }
     uint32_t count = readLe(end + 10, 2);
@@ -189,7 +196,7 @@ bool markStoredEntries(const fs::path& zipPath, std::string& error) {
     size_t at = 0;
     for (uint32_t i = 0; i < count; ++i) {
         if (!zip || at + 46 > directory.size() || readLe(&directory[at], 4) != 0x02014b50) {
-            error = "central directory damaged in " + zipPath.string();
+            error = "central directory damaged in " + textOf(zipPath);
             return false;
         }
         unsigned char* central = &directory[at];
@@ -206,7 +213,7 @@ bool markStoredEntries(const fs::path& zipPath, std::string& error) {
     zip.write(reinterpret_cast<const char*>(directory.data()), size);
     zip.close();
     if (!zip) {
-        error = "cannot update " + zipPath.string();
+        error = "cannot update " + textOf(zipPath);
         return false;
     }
     return true;
@@ -281,7 +288,7 @@ bool addPacked(zipFile archive, const PayloadFile& file, const Packed& packed, s
     std::memset(&info, 0, sizeof info);
     info.tmz_date = dosTimeOf(file.modified);
     // The level stays: its flag bits mark stored entries like deflated ones.
-    int status = zipOpenNewFileInZip4(archive, file.name.c_str(), &info, NULL, 0, NULL, 0, NULL,
+    int status = zipOpenNewFileInZip4(archive, file.entryName.c_str(), &info, NULL, 0, NULL, 0, NULL,
                                       stored ? 0 : Z_DEFLATED, Z_BEST_COMPRESSION, stored ? 0 : 1, -MAX_WBITS, 8,
                                       Z_DEFAULT_STRATEGY, NULL, 0, kVersionMadeBy, 0);
     const std::string& data = stored ? packed.content : packed.deflated;
@@ -299,9 +306,11 @@ bool addPacked(zipFile archive, const PayloadFile& file, const Packed& packed, s
 // Files are packed by one worker per core, a batch at a time so that memory stays bounded,
 // and written in order by this thread: the archive is the same however many cores pack it.
 bool writeArchive(const std::vector<PayloadFile>& files, const fs::path& zipPath, std::string& error) {
-    zipFile archive = zipOpen(zipPath.string().c_str(), APPEND_STATUS_CREATE);
+    zlib_filefunc_def functions;
+    platform::fillArchiveFileFunctions(&functions);
+    zipFile archive = zipOpen2(textOf(zipPath).c_str(), APPEND_STATUS_CREATE, NULL, &functions);
     if (!archive) {
-        error = "cannot create " + zipPath.string();
+        error = "cannot create " + textOf(zipPath);
         return false;
     }
     bool ok = true;
@@ -318,7 +327,7 @@ bool writeArchive(const std::vector<PayloadFile>& files, const fs::path& zipPath
         }
     }
     if (zipClose(archive, NULL) != ZIP_OK && ok) {
-        error = "cannot finish " + zipPath.string();
+        error = "cannot finish " + textOf(zipPath);
         ok = false;
     }
     return ok;
@@ -343,7 +352,7 @@ std::vector<Encoded> encodeMasters(const std::vector<PayloadFile>& masters, floa
     forEachInParallel(0, masters.size(), [&](size_t i) {
         Encoded& r = results[i];
         // The serial number follows the master's place, so a rebuild gives the same bytes.
-        encodeMaster(masters[i].path.string(), quality, static_cast<int>(i + 1), r.ogg, r.sound, r.warning, r.error);
+        encodeMaster(textOf(masters[i].path), quality, static_cast<int>(i + 1), r.ogg, r.sound, r.warning, r.error);
     });
     return results;
 }
@@ -355,7 +364,7 @@ bool writeStaged(const fs::path& path, const char* data, size_t size, fs::file_t
     out.write(data, static_cast<std::streamsize>(size));
     out.close();
     if (!out) {
-        error = "cannot write " + path.string();
+        error = "cannot write " + textOf(path);
         return false;
     }
     fs::last_write_time(path, when, ec);
@@ -363,8 +372,12 @@ bool writeStaged(const fs::path& path, const char* data, size_t size, fs::file_t
 }
 
 // The sounds, the converter and the script, staged as files below `staging` and added to `files`.
-bool addSounds(const SoundOptions& options, const fs::path& staging, std::vector<PayloadFile>& files,
-               BuildReport& report, std::string& error) {
+std::string soundName(const PayloadFile& master) {
+    return kSoundFolder + master.name.substr(0, master.name.size() - 4) + ".ogg";
+}
+
+bool addSounds(const SoundOptions& options, unsigned codePage, const fs::path& staging,
+               std::vector<PayloadFile>& files, BuildReport& report, std::string& error) {
     for (const PayloadFile& file : files) {
         if (file.name == kConverterName || file.name == kScriptName || file.name.compare(0, 6, kSoundFolder) == 0) {
             error = "the payload already holds " + file.name + "; with --sounds, mkpatch adds the sounds, " +
@@ -373,7 +386,7 @@ bool addSounds(const SoundOptions& options, const fs::path& staging, std::vector
         }
     }
     std::error_code ec;
-    if (!fs::is_regular_file(options.converter, ec)) {
+    if (!fs::is_regular_file(pathOf(options.converter), ec)) {
         error = "converter not found: " + options.converter + " (name another with --converter)";
         return false;
     }
@@ -387,8 +400,14 @@ bool addSounds(const SoundOptions& options, const fs::path& staging, std::vector
         error = "no .wav masters below " + options.masters;
         return false;
     }
+    // The sounds' names are checked before any is encoded.
+    std::vector<PayloadFile> sounds;
+    for (const PayloadFile& master : masters)
+        sounds.push_back(PayloadFile{soundName(master), master.path, 0, 0, ""});
+    if (!checkNames(sounds, codePage, error))
+        return false;
     std::vector<Encoded> encoded = encodeMasters(masters, options.quality);
-    fs::file_time_type converterTime = fs::last_write_time(options.converter, ec);
+    fs::file_time_type converterTime = fs::last_write_time(pathOf(options.converter), ec);
     for (size_t i = 0; i < masters.size(); ++i) {
         if (!encoded[i].error.empty()) {
             error = encoded[i].error;
@@ -396,12 +415,12 @@ bool addSounds(const SoundOptions& options, const fs::path& staging, std::vector
         }
         if (!encoded[i].warning.empty())
             report.warnings.push_back(encoded[i].warning);
-        std::string name = kSoundFolder + masters[i].name.substr(0, masters[i].name.size() - 4) + ".ogg";
-        fs::path staged = staging / name;
+        std::string name = soundName(masters[i]);
+        fs::path staged = staging / pathOf(name);
         if (!writeStaged(staged, encoded[i].ogg.data(), encoded[i].ogg.size(), fs::last_write_time(masters[i].path, ec),
                          error))
             return false;
-        files.push_back(PayloadFile{name, staged, 0, 0});
+        files.push_back(PayloadFile{name, staged, 0, 0, ""});
         ++report.sounds;
         report.wavBytes += fs::file_size(masters[i].path, ec);
         report.oggBytes += encoded[i].ogg.size();
@@ -409,8 +428,8 @@ bool addSounds(const SoundOptions& options, const fs::path& staging, std::vector
     fs::path script = staging / kScriptName;
     if (!writeStaged(script, reinterpret_cast<const char*>(kStandardScript), kStandardScriptSize, converterTime, error))
         return false;
-    files.push_back(PayloadFile{kScriptName, script, 0, 0});
-    files.push_back(PayloadFile{kConverterName, fs::path(options.converter), 0, 0});
+    files.push_back(PayloadFile{kScriptName, script, 0, 0, ""});
+    files.push_back(PayloadFile{kConverterName, pathOf(options.converter), 0, 0, ""});
     std::sort(files.begin(), files.end(),
               [](const PayloadFile& a, const PayloadFile& b) { return a.name < b.name; });
     return true;
@@ -419,14 +438,15 @@ bool addSounds(const SoundOptions& options, const fs::path& staging, std::vector
 }  // namespace
 
 bool buildPatch(const std::string& stubPath, const std::string& outPath, const std::string& payloadDir,
-                std::string& error, BuildReport* report, const SoundOptions* sounds) {
+                std::string& error, BuildReport* report, const SoundOptions* sounds, unsigned codePage) {
+    platform::Utf8Paths utf8Paths;
     BuildReport local;
     if (!report)
         report = &local;
     std::vector<PayloadFile> files;
     if (!collectFiles(payloadDir, files, error))
         return false;
-    fs::path staging = fs::path(outPath);
+    fs::path staging = pathOf(outPath);
     staging += ".sounds.tmp";
     struct StagingCleanUp {
         fs::path path;
@@ -435,21 +455,22 @@ bool buildPatch(const std::string& stubPath, const std::string& outPath, const s
             fs::remove_all(path, ec);
         }
     } cleanUpStaging{staging};
-    if (sounds && !addSounds(*sounds, staging, files, *report, error))
+    if (sounds && !addSounds(*sounds, codePage, staging, files, *report, error))
         return false;
-    if (!checkFiles(files, error) || !describeFiles(files, error))
+    if (!checkFiles(files, codePage, error) || !describeFiles(files, error))
         return false;
     if (files.empty()) {
         error = "the payload folder holds no files: " + payloadDir;
         return false;
     }
     std::error_code ec;
-    if (!fs::is_regular_file(stubPath, ec)) {
+    fs::path stub = pathOf(stubPath);
+    if (!fs::is_regular_file(stub, ec)) {
         error = "cannot read the stub " + stubPath;
         return false;
     }
 
-    fs::path out(outPath);
+    fs::path out = pathOf(outPath);
     fs::path zipPath = out;
     zipPath += ".archive.tmp";
     fs::path partPath = out;
@@ -468,7 +489,7 @@ bool buildPatch(const std::string& stubPath, const std::string& outPath, const s
         for (const PayloadFile& file : files)
             report->uncompressedBytes += file.size;
         report->storedBytes = fs::file_size(zipPath, ec);
-        report->patcherBytes = fs::file_size(stubPath, ec) + report->storedBytes;
+        report->patcherBytes = fs::file_size(stub, ec) + report->storedBytes;
     }
     if (report->patcherBytes > kMaxPatchSize) {
         error = "the patcher file would reach 2 GiB";
@@ -477,10 +498,10 @@ bool buildPatch(const std::string& stubPath, const std::string& outPath, const s
     }
     {
         std::ofstream part(partPath, std::ios::binary | std::ios::trunc);
-        bool written = part && appendFile(part, stubPath) && appendFile(part, zipPath);
+        bool written = part && appendFile(part, stub) && appendFile(part, zipPath);
         part.close();
         if (!written || !part) {
-            error = "cannot write " + partPath.string();
+            error = "cannot write " + textOf(partPath);
             cleanUp();
             return false;
         }

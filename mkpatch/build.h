@@ -28,9 +28,12 @@ struct BuildReport {
 };
 
 // Writes `outPath` as the stub's bytes followed by an archive of every file below
-// `payloadDir`, and of the sounds when `sounds` is given. On failure returns false with
-// `error` set, and leaves no `outPath` behind. The same inputs give the same bytes.
+// `payloadDir`, and of the sounds when `sounds` is given, every name (paths are UTF-8) stored
+// in `codePage`. On failure returns false with `error` set, and leaves no `outPath` behind;
+// a name the code page cannot hold fails it before anything is written. The same inputs give
+// the same bytes.
 bool buildPatch(const std::string& stubPath, const std::string& outPath, const std::string& payloadDir,
-                std::string& error, BuildReport* report = nullptr, const SoundOptions* sounds = nullptr);
+                std::string& error, BuildReport* report = nullptr, const SoundOptions* sounds = nullptr,
+                unsigned codePage = 1252);
 
 }  // namespace mkpatch

@@ -18,7 +18,7 @@ const size_t kChunk = 64 * 1024;
 bool sameContents(const fs::path& a, const fs::path& b, bool& same, std::string& error) {
     std::ifstream first(a, std::ios::binary), second(b, std::ios::binary);
     if (!first || !second) {
-        error = "cannot read " + (first ? b : a).string();
+        error = "cannot read " + textOf(first ? b : a);
         return false;
     }
     std::vector<char> x(kChunk), y(kChunk);
@@ -36,7 +36,7 @@ bool emptyOrMissing(const fs::path& dir, std::string& error) {
     if (!fs::exists(dir, ec))
         return true;
     if (!fs::is_directory(dir, ec) || !fs::is_empty(dir, ec)) {
-        error = "the output folder is not empty: " + dir.string();
+        error = "the output folder is not empty: " + textOf(dir);
         return false;
     }
     return true;
@@ -45,19 +45,19 @@ bool emptyOrMissing(const fs::path& dir, std::string& error) {
 }  // namespace
 
 bool diffTrees(const std::string& oldDir, const std::string& newDir, const std::string& outDir,
-               DiffReport& report, std::string& error) {
+               DiffReport& report, std::string& error, unsigned codePage) {
     std::vector<PayloadFile> oldFiles, newFiles;
     if (!collectFiles(oldDir, oldFiles, error) || !collectFiles(newDir, newFiles, error) ||
-        !emptyOrMissing(outDir, error))
+        !emptyOrMissing(pathOf(outDir), error))
         return false;
-    if (!checkNames(newFiles, error))
+    if (!checkNames(newFiles, codePage, error))
         return false;
 
     std::set<std::string> newNames;
     std::error_code ec;
     for (const PayloadFile& file : newFiles) {
         newNames.insert(file.name);
-        fs::path old = fs::path(oldDir) / file.name;
+        fs::path old = pathOf(oldDir) / pathOf(file.name);
         uint64_t size = fs::file_size(file.path, ec);
         bool same = false;
         if (fs::is_regular_file(old, ec) && fs::file_size(old, ec) == size && !ec &&
@@ -68,10 +68,10 @@ bool diffTrees(const std::string& oldDir, const std::string& newDir, const std::
             report.unchangedBytes += size;
             continue;
         }
-        fs::path target = fs::path(outDir) / file.name;
+        fs::path target = pathOf(outDir) / pathOf(file.name);
         fs::create_directories(target.parent_path(), ec);
         if (ec || !fs::copy_file(file.path, target, ec) || ec) {
-            error = "cannot write " + target.string() + (ec ? ": " + ec.message() : "");
+            error = "cannot write " + textOf(target) + (ec ? ": " + ec.message() : "");
             return false;
         }
         fs::last_write_time(target, fs::last_write_time(file.path, ec), ec);

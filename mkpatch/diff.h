@@ -17,9 +17,10 @@ struct DiffReport {
 
 // Copies into `outDir` (made when missing; it must be empty) every file of `newDir` that is
 // missing from `oldDir` or differs from it, keeping folders and modification times. Sizes are
-// compared first, contents only where they agree. Names the patcher would refuse stop it
-// before anything is written. False with `error` set on failure.
+// compared first, contents only where they agree. Names (UTF-8) that `codePage` cannot hold,
+// or that the patcher would refuse once converted, stop it before anything is written. False
+// with `error` set on failure.
 bool diffTrees(const std::string& oldDir, const std::string& newDir, const std::string& outDir,
-               DiffReport& report, std::string& error);
+               DiffReport& report, std::string& error, unsigned codePage = 1252);
 
 }  // namespace mkpatch

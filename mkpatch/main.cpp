@@ -1,7 +1,10 @@
 // mkpatch: the publisher's tool that builds, lists and verifies patcher files.
 #include "mkpatch/build.h"
 #include "mkpatch/diff.h"
+#include "mkpatch/payload.h"
 #include "mkpatch/readback.h"
+#include "platform/code_page.h"
+#include "platform/platform.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,7 +22,8 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"build", "mkpatch build --stub STUB --out OUT DIR [--sounds WAVDIR [--quality Q] [--converter FILE]]",
+    {"build", "mkpatch build --stub STUB --out OUT DIR [--sounds WAVDIR [--quality Q] [--converter FILE]]\n"
+              "                    [--codepage N]",
      "writes OUT: the STUB executable followed by a patch archive of every\n"
      "file below DIR (sorted by path, deflated unless storing is smaller),\n"
      "and ends with a line of sizes. With --sounds, every 16-bit PCM .wav below\n"
@@ -28,18 +32,31 @@ const Command kCommands[] = {
      "(default: sondrel.exe beside STUB) and the standard patch.bat are added.\n"
      "A patch.bat of DIR's own runs after extraction and must end with exit\n"
      "status 0 only when everything went well (as the standard one passes on\n"
-     "the converter's status): the patcher tells the player of any other"},
-    {"diff", "mkpatch diff OLD NEW --out DIR",
+     "the converter's status): the patcher tells the player of any other.\n"
+     "Names are stored in code page N (see --codepage below)"},
+    {"diff", "mkpatch diff OLD NEW --out DIR [--codepage N]",
      "writes into DIR (new or empty) every file of the game tree NEW that is\n"
      "missing from OLD or differs from it, keeping folders and times; reports\n"
-     "what it took, what it skipped as unchanged, and what only OLD has"},
-    {"list", "mkpatch list FILE", "prints the entries of a patcher file"},
-    {"verify", "mkpatch verify FILE",
+     "what it took, what it skipped as unchanged, and what only OLD has;\n"
+     "NEW's names must fit code page N"},
+    {"list", "mkpatch list [--codepage N] FILE", "prints the entries of a patcher file"},
+    {"verify", "mkpatch verify [--codepage N] FILE",
      "reads every entry and checks names, local headers, lengths and CRCs,\n"
      "and decodes every Patch/**/*.ogg sound as the converter will; exit 0\n"
      "only when the patcher would extract the whole archive and the converter\n"
-     "convert every sound"},
+     "convert every sound on a Windows of code page N"},
 };
+
+// What --codepage means, after the commands.
+const char kCodePageHelp[] =
+    "\n"
+    "  --codepage N  the code page of the players' Windows, in which every name is\n"
+    "                stored: 1252 (the default: Western European, the code page of\n"
+    "                all four languages of the converter, neutral, English (UK),\n"
+    "                German and French), 1250 (Central European) or 1251\n"
+    "                (Cyrillic). A name it cannot hold is refused. list and verify\n"
+    "                read names stored without the UTF-8 flag in it, and show\n"
+    "                names in the terminal's encoding.\n";
 
 // The usage of every command, or of the one named `only`.
 void printUsage(FILE* out, const std::string& only = "") {
@@ -66,25 +83,58 @@ void printUsage(FILE* out, const std::string& only = "") {
             at = end + 1;
         }
     }
+    std::fputs(kCodePageHelp, out);
+}
+
+void printText(FILE* out, const std::string& text) {
+    platform::writeTerminalText(out, text.c_str());
 }
 
 int usageError(const std::string& message, const std::string& command = "") {
-    std::fprintf(stderr, "mkpatch: %s\n\n", message.c_str());
+    printText(stderr, "mkpatch: " + message + "\n\n");
     printUsage(stderr, command);
     return 2;
 }
 
 int failed(const std::string& message) {
-    std::fprintf(stderr, "mkpatch: %s\n", message.c_str());
+    printText(stderr, "mkpatch: " + message + "\n");
     return 1;
+}
+
+// Takes "--codepage N" at `args[i]`; false with `problem` set when N is no code page known here.
+bool takeCodePage(const std::vector<std::string>& args, size_t& i, unsigned& codePage, bool& given,
+                  std::string& problem) {
+    if (given) {
+        problem = "--codepage given twice";
+        return false;
+    }
+    if (i + 1 >= args.size()) {
+        problem = "--codepage needs a value";
+        return false;
+    }
+    const std::string& value = args[++i];
+    char* end = nullptr;
+    unsigned long number = std::strtoul(value.c_str(), &end, 10);
+    if (value.empty() || *end || !platform::isKnownCodePage(static_cast<unsigned>(number))) {
+        problem = "--codepage takes 1250, 1251 or 1252, not " + value;
+        return false;
+    }
+    codePage = static_cast<unsigned>(number);
+    given = true;
+    return true;
 }
 
 int runBuild(const std::vector<std::string>& args) {
     auto usageError = [](const std::string& message) { return ::usageError(message, "build"); };
-    std::string stub, out, dir, masters, quality, converter;
+    std::string stub, out, dir, masters, quality, converter, problem;
+    unsigned codePage = mkpatch::kDefaultCodePage;
+    bool codePageGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "--stub" || arg == "--out" || arg == "--sounds" || arg == "--quality" || arg == "--converter") {
+        if (arg == "--codepage") {
+            if (!takeCodePage(args, i, codePage, codePageGiven, problem))
+                return usageError(problem);
+        } else if (arg == "--stub" || arg == "--out" || arg == "--sounds" || arg == "--quality" || arg == "--converter") {
             if (i + 1 >= args.size())
                 return usageError(arg + " needs a value");
             std::string& target = arg == "--stub"      ? stub
@@ -125,22 +175,24 @@ int runBuild(const std::vector<std::string>& args) {
         }
         // By default the converter is the one built beside the stub.
         sounds.converter = converter.empty()
-                               ? (std::filesystem::path(stub).parent_path() / "sondrel.exe").string()
+                               ? mkpatch::textOf(mkpatch::pathOf(stub).parent_path() / "sondrel.exe")
                                : converter;
     }
     std::string error;
     mkpatch::BuildReport report;
-    if (!mkpatch::buildPatch(stub, out, dir, error, &report, masters.empty() ? nullptr : &sounds))
+    if (!mkpatch::buildPatch(stub, out, dir, error, &report, masters.empty() ? nullptr : &sounds, codePage))
         return failed(error);
     for (const std::string& warning : report.warnings)
-        std::fprintf(stderr, "mkpatch: warning: %s\n", warning.c_str());
+        printText(stderr, "mkpatch: warning: " + warning + "\n");
     if (report.sounds)
         std::printf("sounds: %lu from WAV masters of %llu bytes into Ogg Vorbis of %llu (%.1f%%)\n",
                     report.sounds, static_cast<unsigned long long>(report.wavBytes),
                     static_cast<unsigned long long>(report.oggBytes),
                     report.wavBytes ? 100.0 * report.oggBytes / report.wavBytes : 100.0);
-    std::printf("%s: %lu %s, %llu bytes uncompressed, stored in %llu (%.1f%%); patcher file %llu bytes\n",
-                out.c_str(), report.entries, report.entries == 1 ? "entry" : "entries",
+    std::fflush(stdout);
+    printText(stdout, out + ": ");
+    std::printf("%lu %s, %llu bytes uncompressed, stored in %llu (%.1f%%); patcher file %llu bytes\n",
+                report.entries, report.entries == 1 ? "entry" : "entries",
                 static_cast<unsigned long long>(report.uncompressedBytes),
                 static_cast<unsigned long long>(report.storedBytes),
                 report.uncompressedBytes ? 100.0 * report.storedBytes / report.uncompressedBytes : 100.0,
@@ -155,9 +207,14 @@ const char* files(size_t count) {
 int runDiff(const std::vector<std::string>& args) {
     auto usageError = [](const std::string& message) { return ::usageError(message, "diff"); };
     std::vector<std::string> trees;
-    std::string out;
+    std::string out, problem;
+    unsigned codePage = mkpatch::kDefaultCodePage;
+    bool codePageGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--out") {
+        if (args[i] == "--codepage") {
+            if (!takeCodePage(args, i, codePage, codePageGiven, problem))
+                return usageError(problem);
+        } else if (args[i] == "--out") {
             if (i + 1 >= args.size() || args[i + 1].empty())
                 return usageError("--out needs a value");
             if (!out.empty())
@@ -175,27 +232,41 @@ int runDiff(const std::vector<std::string>& args) {
         return usageError("diff needs --out DIR");
     mkpatch::DiffReport report;
     std::string error;
-    if (!mkpatch::diffTrees(trees[0], trees[1], out, report, error))
+    if (!mkpatch::diffTrees(trees[0], trees[1], out, report, error, codePage))
         return failed(error);
-    std::printf("took %zu %s (%llu bytes) into %s\n", report.taken.size(), files(report.taken.size()),
-                static_cast<unsigned long long>(report.takenBytes), out.c_str());
+    std::printf("took %zu %s (%llu bytes) into ", report.taken.size(), files(report.taken.size()),
+                static_cast<unsigned long long>(report.takenBytes));
+    std::fflush(stdout);
+    printText(stdout, out + "\n");
     std::printf("skipped %lu unchanged %s (%llu bytes)\n", report.unchanged, files(report.unchanged),
                 static_cast<unsigned long long>(report.unchangedBytes));
     if (!report.onlyInOld.empty()) {
         std::printf("%zu %s only in OLD; a patch cannot delete files, so they stay on players' machines:\n",
                     report.onlyInOld.size(), report.onlyInOld.size() == 1 ? "file exists" : "files exist");
         for (const std::string& name : report.onlyInOld)
-            std::printf("  %s\n", name.c_str());
+            printText(stdout, "  " + name + "\n");
     }
     return 0;
 }
 
 int runReadBack(const std::string& command, const std::vector<std::string>& args) {
-    if (args.size() != 1)
+    std::vector<std::string> files;
+    std::string problem;
+    unsigned codePage = mkpatch::kDefaultCodePage;
+    bool codePageGiven = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--codepage") {
+            if (!takeCodePage(args, i, codePage, codePageGiven, problem))
+                return usageError(problem, command);
+        } else {
+            files.push_back(args[i]);
+        }
+    }
+    if (files.size() != 1)
         return usageError(command + " needs exactly one FILE", command);
     std::string error;
-    bool ok = command == "list" ? mkpatch::listPatch(args[0], stdout, error)
-                                : mkpatch::verifyPatch(args[0], stdout, error);
+    bool ok = command == "list" ? mkpatch::listPatch(files[0], stdout, error, codePage)
+                                : mkpatch::verifyPatch(files[0], stdout, error, codePage);
     std::fflush(stdout);
     return ok ? 0 : failed(error);
 }
@@ -203,6 +274,7 @@ int runReadBack(const std::string& command, const std::vector<std::string>& args
 }  // namespace
 
 int main(int argc, char** argv) {
+    platform::utf8Arguments(&argc, &argv);
     if (argc < 2)
         return usageError("no command given");
     std::string command = argv[1];

@@ -1,7 +1,10 @@
-// Walking a payload folder.
+// Walking a payload folder. Names are taken in UTF-8 from the file system (on Windows from
+// its wide names), so that the same tree gives the same names on every system, and are
+// converted by table into the game's code page.
 #include "mkpatch/payload.h"
 
 #include "patcher/entry_rules.h"
+#include "platform/code_page.h"
 
 #include <algorithm>
 
@@ -9,9 +12,17 @@ namespace fs = std::filesystem;
 
 namespace mkpatch {
 
+fs::path pathOf(const std::string& utf8) {
+    return fs::u8path(utf8);
+}
+
+std::string textOf(const fs::path& path) {
+    return path.u8string();
+}
+
 bool collectFiles(const std::string& dir, std::vector<PayloadFile>& files, std::string& error) {
     std::error_code ec;
-    fs::path root(dir);
+    fs::path root = pathOf(dir);
     if (!fs::is_directory(root, ec)) {
         error = "folder not found: " + dir;
         return false;
@@ -22,7 +33,7 @@ bool collectFiles(const std::string& dir, std::vector<PayloadFile>& files, std::
             continue;
         PayloadFile file;
         file.path = it->path();
-        file.name = fs::relative(file.path, root, ec).generic_string();
+        file.name = fs::relative(file.path, root, ec).generic_u8string();
         file.size = 0;
         file.modified = 0;
         files.push_back(file);
@@ -36,11 +47,23 @@ bool collectFiles(const std::string& dir, std::vector<PayloadFile>& files, std::
     return true;
 }
 
-bool checkNames(const std::vector<PayloadFile>& files, std::string& error) {
-    for (const PayloadFile& file : files) {
-        patcher::EntryProblem problem = patcher::checkEntryName(file.name.c_str(), file.name.size());
+bool checkNames(std::vector<PayloadFile>& files, unsigned codePage, std::string& error) {
+    for (PayloadFile& file : files) {
+        if (!platform::isUtf8(file.name)) {
+            error = "the name of \"" + file.name + "\" is not UTF-8";
+            return false;
+        }
+        bool exact = false;
+        file.entryName = platform::utf8ToCodePage(file.name, codePage, &exact);
+        if (!exact) {
+            error = "code page " + std::to_string(codePage) + " cannot hold the name \"" + file.name + "\"";
+            return false;
+        }
+        patcher::EntryProblem problem = patcher::checkEntryName(file.entryName.c_str(), file.entryName.size());
         if (problem != patcher::EntryProblem::None) {
             error = "the patcher would refuse \"" + file.name + "\": " + patcher::describeProblem(problem);
+            if (problem == patcher::EntryProblem::NameTooLong)
+                error += " (" + std::to_string(file.entryName.size()) + " in code page " + std::to_string(codePage) + ")";
             return false;
         }
     }

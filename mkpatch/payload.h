@@ -9,18 +9,28 @@
 
 namespace mkpatch {
 
+// The code page of the game's Windows: its English, German and French versions all use 1252.
+const unsigned kDefaultCodePage = 1252;
+
 struct PayloadFile {
-    std::string name;  // relative, '/' separators
+    std::string name;  // relative, '/' separators, UTF-8 as the publisher's system gives it
     std::filesystem::path path;
     uint64_t size;
     time_t modified;
+    std::string entryName;  // `name` in the game's code page, as the archive stores it
 };
+
+// A path named in UTF-8, on every system.
+std::filesystem::path pathOf(const std::string& utf8);
+// The path's text in UTF-8.
+std::string textOf(const std::filesystem::path& path);
 
 // Every regular file below `dir`, sorted by name; sizes and times are left 0. False with
 // `error` set when `dir` is no folder or cannot be walked.
 bool collectFiles(const std::string& dir, std::vector<PayloadFile>& files, std::string& error);
 
-// False with `error` naming the first file whose name the patcher would refuse.
-bool checkNames(const std::vector<PayloadFile>& files, std::string& error);
+// Sets each file's entry name: its name in `codePage`. False with `error` naming the first
+// file whose name the code page cannot hold, or that the patcher would refuse once converted.
+bool checkNames(std::vector<PayloadFile>& files, unsigned codePage, std::string& error);
 
 }  // namespace mkpatch

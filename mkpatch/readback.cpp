@@ -1,15 +1,19 @@
 // Listing and verifying a patcher file with minizip's unzip API, the way the patcher reads it.
 #include "mkpatch/readback.h"
 
+#include "mkpatch/payload.h"
 #include "mkpatch/progress.h"
 #include "patcher/archive.h"
 #include "patcher/entry_rules.h"
+#include "platform/code_page.h"
+#include "platform/platform.h"
 #include "sondrel/audio/ogg_source.h"
 
 #include <strings.h>
 #include <unistd.h>
 #include <unzip.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -57,7 +61,7 @@ std::string decodeLikeTheConverter(const std::string& data, std::string& warning
     }
     std::string problem;
     try {
-        sondrel::OggSource source(scratch.string(), true);
+        sondrel::OggSource source(textOf(scratch), true);
         std::vector<char> pcm(source.size());
         uint32_t decoded = source.readAll(pcm.data(), source.size());
         if (decoded != source.size())
@@ -71,6 +75,29 @@ std::string decodeLikeTheConverter(const std::string& data, std::string& warning
     std::error_code ec;
     fs::remove(scratch, ec);
     return problem;
+}
+
+// An entry's name in UTF-8: flagged names are UTF-8 already (bytes that are not become '?'),
+// the others are bytes in the game's code page.
+std::string shownName(const char* name, const unz_file_info& info, unsigned codePage) {
+    if (!(info.flag & patcher::kUtf8NameFlag))
+        return platform::codePageToUtf8(name, codePage);
+    if (platform::isUtf8(name))
+        return name;
+    std::string shown = name;
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            c = '?';
+    return shown;
+}
+
+// printf into a line that goes out in the terminal's encoding.
+template <typename... Values>
+void printLine(FILE* out, const char* format, Values... values) {
+    int length = std::snprintf(nullptr, 0, format, values...);
+    std::vector<char> line(static_cast<size_t>(length > 0 ? length : 0) + 1);
+    std::snprintf(line.data(), line.size(), format, values...);
+    platform::writeTerminalText(out, line.data());
 }
 
 unzFile openArchive(const std::string& path, std::string& error) {
@@ -102,7 +129,8 @@ int forEachEntry(unzFile archive, Visit visit) {
 
 }  // namespace
 
-bool listPatch(const std::string& path, FILE* out, std::string& error) {
+bool listPatch(const std::string& path, FILE* out, std::string& error, unsigned codePage) {
+    platform::Utf8Paths utf8Paths;
     unzFile archive = openArchive(path, error);
     if (!archive)
         return false;
@@ -110,9 +138,10 @@ bool listPatch(const std::string& path, FILE* out, std::string& error) {
     int status = forEachEntry(archive, [&](const char* name, const unz_file_info& info) {
         char method[32], when[32];
         formatDosTime(info.dosDate, when, sizeof when);
-        std::fprintf(out, "%10lu %10lu %-8s %-19s %s\n", static_cast<unsigned long>(info.uncompressed_size),
-                     static_cast<unsigned long>(info.compressed_size),
-                     methodName(info.compression_method, method, sizeof method), when, name);
+        printLine(out, "%10lu %10lu %-8s %-19s %s\n", static_cast<unsigned long>(info.uncompressed_size),
+                  static_cast<unsigned long>(info.compressed_size),
+                  methodName(info.compression_method, method, sizeof method), when,
+                  shownName(name, info, codePage).c_str());
         return true;
     });
     unzClose(archive);
@@ -123,7 +152,8 @@ bool listPatch(const std::string& path, FILE* out, std::string& error) {
     return true;
 }
 
-bool verifyPatch(const std::string& path, FILE* out, std::string& error) {
+bool verifyPatch(const std::string& path, FILE* out, std::string& error, unsigned codePage) {
+    platform::Utf8Paths utf8Paths;
     unzFile archive = openArchive(path, error);
     if (!archive)
         return false;
@@ -132,28 +162,42 @@ bool verifyPatch(const std::string& path, FILE* out, std::string& error) {
     patcher::openHeaderReader();
     unz_global_info global;
     Progress progress("verifying", unzGetGlobalInfo(archive, &global) == UNZ_OK ? global.number_entry : 0, "entries");
-    int status = forEachEntry(archive, [&](const char* name, const unz_file_info& info) {
+    int status = forEachEntry(archive, [&](const char* stored, const unz_file_info& info) {
         ++entries;
-        patcher::EntryProblem problem = patcher::checkEntryName(name, info.size_filename);
+        std::string shown = shownName(stored, info, codePage);
+        const char* name = shown.c_str();
+        // Past its length, the patcher applies its rules to the name in the player's code page.
+        std::string playerName(stored, std::min<unsigned long>(info.size_filename, patcher::kMaxEntryNameLength));
+        unsigned long playerLength = info.size_filename;
+        patcher::EntryProblem problem = patcher::EntryProblem::None;
+        if ((info.flag & patcher::kUtf8NameFlag) && playerLength <= patcher::kMaxEntryNameLength) {
+            bool exact = false;
+            playerName = platform::utf8ToCodePage(playerName, codePage, &exact);
+            playerLength = playerName.size();
+            if (!exact)
+                problem = patcher::EntryProblem::UnconvertibleName;
+        }
+        if (problem == patcher::EntryProblem::None)
+            problem = patcher::checkEntryName(playerName.c_str(), playerLength);
         if (problem == patcher::EntryProblem::None)
             problem = patcher::checkEntryData(info.compression_method, info.flag);
         if (problem != patcher::EntryProblem::None) {
-            std::fprintf(out, "FAIL %s: %s\n", name, patcher::describeProblem(problem));
+            printLine(out, "FAIL %s: %s\n", name, patcher::describeProblem(problem));
             ++problems;
             return false;  // the patcher stops here too
         }
         int result = unzOpenCurrentFilePassword(archive, NULL);
         const char* step = "open";
-        if (result == UNZ_OK && !patcher::localNameMatches(archive, name, info.size_filename)) {
+        if (result == UNZ_OK && !patcher::localNameMatches(archive, stored, info.size_filename)) {
             unzCloseCurrentFile(archive);
-            std::fprintf(out, "FAIL %s: its local header names it otherwise\n", name);
+            printLine(out, "FAIL %s: its local header names it otherwise\n", name);
             ++problems;
             return false;
         }
         if (result == UNZ_OK) {
             step = "read";
             unsigned long total = 0;
-            bool sound = isSound(name);
+            bool sound = isSound(playerName.c_str());
             std::string data;
             while ((result = unzReadCurrentFile(archive, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0) {
                 total += static_cast<unsigned long>(result);
@@ -172,23 +216,23 @@ bool verifyPatch(const std::string& path, FILE* out, std::string& error) {
             if (result == 0 && sound) {
                 std::string warning, problem = decodeLikeTheConverter(data, warning);
                 if (!problem.empty()) {
-                    std::fprintf(out, "FAIL %s: %s\n", name, problem.c_str());
+                    printLine(out, "FAIL %s: %s\n", name, problem.c_str());
                     ++problems;
                     return false;
                 }
                 if (!warning.empty())
-                    std::fprintf(out, "warn %s: %s\n", name, warning.c_str());
+                    printLine(out, "warn %s: %s\n", name, warning.c_str());
                 ++sounds;
             }
         } else {
             unzCloseCurrentFile(archive);
         }
         if (result != 0) {
-            std::fprintf(out, "FAIL %s: %s failed (error %d)\n", name, step, result);
+            printLine(out, "FAIL %s: %s failed (error %d)\n", name, step, result);
             ++problems;
             return false;
         }
-        std::fprintf(out, "ok   %s\n", name);
+        printLine(out, "ok   %s\n", name);
         progress.step();
         return true;
     });

@@ -6,10 +6,14 @@
 
 namespace mkpatch {
 
-// Prints one line per entry; false (with `error`) when the file holds no readable archive.
-bool listPatch(const std::string& path, FILE* out, std::string& error);
+// Both print names in the terminal's encoding: UTF-8 names (flag bit 11) as they are, the
+// others read as bytes in `codePage`, the game's.
 
-// Reads every entry to its end; true only when the patcher would extract all of it cleanly.
-bool verifyPatch(const std::string& path, FILE* out, std::string& error);
+// Prints one line per entry; false (with `error`) when the file holds no readable archive.
+bool listPatch(const std::string& path, FILE* out, std::string& error, unsigned codePage = 1252);
+
+// Reads every entry to its end; true only when the patcher would extract all of it cleanly
+// on a system of `codePage`.
+bool verifyPatch(const std::string& path, FILE* out, std::string& error, unsigned codePage = 1252);
 
 }  // namespace mkpatch

@@ -55,6 +55,8 @@ const char* describeProblem(EntryProblem problem) {
         return "unsupported compression method";
     case EntryProblem::Encrypted:
         return "encrypted entry";
+    case EntryProblem::UnconvertibleName:
+        return "UTF-8 name not in the player's code page";
     }
     return "unknown problem";
 }

@@ -8,6 +8,10 @@ namespace patcher {
 // Longest stored name the 256-byte name buffer holds with its terminator.
 const unsigned long kMaxEntryNameLength = 255;
 
+// General purpose flag bit 11: the entry's name is UTF-8. Without it the name is bytes in
+// the player's code page.
+const unsigned long kUtf8NameFlag = 0x800;
+
 enum class EntryProblem {
     None,
     NameTooLong,        // 256 bytes or more
@@ -15,6 +19,7 @@ enum class EntryProblem {
     ParentComponent,    // has a ".." component ('/' and '\' both separate)
     UnsupportedMethod,  // neither stored (0) nor deflated (8)
     Encrypted,          // general purpose flag bit 0
+    UnconvertibleName,  // flagged UTF-8, but not UTF-8, or not exactly in the player's code page
 };
 
 EntryProblem checkEntryName(const char* name, unsigned long nameLength);

@@ -33,10 +33,24 @@ const char* filePart(const char* name) {
     return part;
 }
 
+// The name every later step works on: the stored bytes, or for an entry flagged UTF-8 those
+// bytes in the player's code page. False when a flagged name does not convert exactly.
+bool playerName(const char* stored, const unz_file_info& info, char* name, unsigned long* length) {
+    *length = info.size_filename < kNameBufferSize ? info.size_filename : kNameBufferSize - 1;
+    if (!(info.flag & kUtf8NameFlag)) {
+        std::memcpy(name, stored, kNameBufferSize);
+        return true;
+    }
+    if (!platform::utf8ToAnsi(stored, *length, name, kNameBufferSize))
+        return false;
+    *length = std::strlen(name);
+    return true;
+}
+
 // Entries that would land outside the install directory, or whose data minizip would hand
 // over undecoded, are refused before anything is written for them.
-int refuseUnsafeEntry(const char* name, const unz_file_info& info, bool isFolder) {
-    EntryProblem problem = checkEntryName(name, info.size_filename);
+int refuseUnsafeEntry(const char* name, unsigned long nameLength, const unz_file_info& info, bool isFolder) {
+    EntryProblem problem = checkEntryName(name, nameLength);
     if (problem == EntryProblem::None && !isFolder)
         problem = checkEntryData(info.compression_method, info.flag);
     if (problem == EntryProblem::None)
@@ -111,18 +125,27 @@ void setEntryFileTime(const char* path, unsigned long dosDate) {
 }
 
 int extractCurrentEntry(unzFile archive, ExtractionReport* report) {
-    char name[kNameBufferSize];
+    char stored[kNameBufferSize];
     unz_file_info info;
-    int status = unzGetCurrentFileInfo(archive, &info, name, sizeof name, NULL, 0, NULL, 0);
+    int status = unzGetCurrentFileInfo(archive, &info, stored, sizeof stored, NULL, 0, NULL, 0);
     if (status != UNZ_OK) {
         std::printf("error %d with zipfile in unzGetCurrentFileInfo\n", status);
         return status;
     }
     // minizip leaves a name that fills the buffer unterminated.
-    name[kNameBufferSize - 1] = 0;
+    stored[kNameBufferSize - 1] = 0;
 
+    // A name too long to hold is refused as stored; the other rules see the player's name.
+    char name[kNameBufferSize];
+    unsigned long nameLength = 0;
+    if (info.size_filename > kMaxEntryNameLength)
+        return refuseUnsafeEntry(stored, info.size_filename, info, false);
+    if (!playerName(stored, info, name, &nameLength)) {
+        std::printf("refusing entry %s: %s\n", stored, describeProblem(EntryProblem::UnconvertibleName));
+        return UNZ_BADZIPFILE;
+    }
     bool isFolder = filePart(name)[0] == 0;
-    status = refuseUnsafeEntry(name, info, isFolder);
+    status = refuseUnsafeEntry(name, nameLength, info, isFolder);
     if (status != UNZ_OK)
         return status;
 
@@ -140,7 +163,7 @@ int extractCurrentEntry(unzFile archive, ExtractionReport* report) {
     }
 
     status = unzOpenCurrentFilePassword(archive, NULL);
-    if (status == UNZ_OK && !localNameMatches(archive, name, info.size_filename))
+    if (status == UNZ_OK && !localNameMatches(archive, stored, info.size_filename))
         status = UNZ_BADZIPFILE;
     if (status != UNZ_OK) {
         std::printf("error %d with zipfile in unzOpenCurrentFilePassword\n", status);

@@ -107,4 +107,42 @@ bool folderIdentity(const char* path, FolderIdentity* identity);
 
 bool removeFile(const char* path);
 
+// --- Names ---
+
+// The UTF-8 name `utf8` (`length` bytes) in the system's ANSI code page, exactly: false when
+// it is not UTF-8, holds a NUL, has a character the code page holds only through a
+// substitute, or does not fit in `size` bytes with its terminator.
+bool utf8ToAnsi(const char* utf8, unsigned long length, char* buffer, unsigned long size);
+
+// Text the system handed the program (its arguments, on POSIX in the file system's UTF-8) as
+// an 8-bit string in the ANSI code page, cut to `size`; what the code page cannot hold
+// becomes '?'.
+void systemTextToAnsi(const char* text, char* buffer, unsigned long size);
+
+// --- The publisher's tool ---
+
+// The publisher's builder names files in UTF-8, whatever the system's code page. While a
+// Utf8Paths lives, the paths given to openFileForReading, openStreamFile and the archive's
+// file functions are taken as UTF-8 (on Windows through the wide functions).
+bool useUtf8Paths(bool on);  // returns the previous setting
+class Utf8Paths {
+public:
+    Utf8Paths() : previous_(useUtf8Paths(true)) {}
+    ~Utf8Paths() { useUtf8Paths(previous_); }
+    Utf8Paths(const Utf8Paths&) = delete;
+    Utf8Paths& operator=(const Utf8Paths&) = delete;
+
+private:
+    bool previous_;
+};
+
+// Replaces argc and argv with the program's arguments in UTF-8 (on Windows from the wide
+// command line); on POSIX they stay as given. The new ones live as long as the process.
+void utf8Arguments(int* argc, char*** argv);
+
+// Writes UTF-8 `text` to `stream` in the terminal's encoding: the locale's character set on
+// POSIX; on Windows the console's output code page, or the ANSI code page when the stream
+// is no console. Characters it cannot show become '?'.
+void writeTerminalText(FILE* stream, const char* text);
+
 }  // namespace platform

@@ -30,6 +30,8 @@ PACKAGES=(
     xvfb xdotool x11-apps imagemagick
     zip unzip vorbis-tools icoutils file sox libsndfile1-dev osslsigncode openssl
     dpkg-dev time python3 libclang-rt-14-dev locales
+    # the JDK's jar makes archives with UTF-8 names for the name tests
+    openjdk-17-jdk-headless
     # for the dependency builds below
     autoconf automake libtool patch xz-utils
 )

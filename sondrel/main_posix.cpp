@@ -2,9 +2,12 @@
 // `sondrel SRC DST` runs as `sondrel.exe "SRC" "DST"` does.
 #include "sondrel/converter.h"
 
+#include "platform/platform.h"
+
 #include <malloc.h>
 
 #include <string>
+#include <vector>
 
 int main(int argc, char** argv) {
     // Each sound is decoded whole into one block that is freed before the next file. Kept in
@@ -20,5 +23,8 @@ int main(int argc, char** argv) {
         tail += argv[i];
         tail += '"';
     }
-    return sondrel::runConverter(tail);
+    // The arguments come in the file system's UTF-8; the converter works in its code page.
+    std::vector<char> text(tail.size() + 1);
+    platform::systemTextToAnsi(tail.c_str(), text.data(), static_cast<unsigned long>(text.size()));
+    return sondrel::runConverter(text.data());
 }

@@ -1,7 +1,8 @@
-// POSIX file and folder functions: '\' counts as '/', the read-only attribute is the owner's
-// write permission (a stream file that lacks it cannot be opened for writing, whoever asks), file
-// times are set from the DOS time taken as local time, and the stream's sharing rules become
-// advisory locks (shared for reading, exclusive for writing).
+// POSIX file and folder functions: '\' counts as '/', names are translated to UTF-8, the
+// read-only attribute is the owner's write permission (a stream file that lacks it cannot be
+// opened for writing, whoever asks), file times are set from the DOS time taken as local time,
+// and the stream's sharing rules become advisory locks (shared for reading, exclusive for
+// writing).
 #include "platform/platform.h"
 #include "platform/posix/internal.h"
 
@@ -17,7 +18,7 @@
 namespace platform {
 
 std::string nativePath(const char* path) {
-    std::string result(path);
+    std::string result = nativeText(path);
     for (char& c : result)
         if (c == '\\')
             c = '/';

@@ -1,7 +1,8 @@
 // POSIX folder functions of the converter. A listing reads the whole folder at once and serves
 // it sorted by name, letter case ignored, the order an NTFS folder lists in, so that a walk
 // visits folders in the same order on both systems. Links are followed, as Windows follows
-// folder junctions; a folder's identity is its device and inode.
+// folder junctions; a folder's identity is its device and inode. Names and paths handed out
+// are in the product's code page, as the file functions take them.
 #include "platform/platform.h"
 #include "platform/posix/internal.h"
 
@@ -51,10 +52,12 @@ FolderSearch findFirst(const char* pattern, FolderItem* item) {
         return kNoSearch;
     Listing* listing = new Listing;
     while (struct dirent* entry = readdir(folder)) {
-        if (!matches(pattern, entry->d_name) || std::strlen(entry->d_name) >= sizeof item->name)
+        // Matched as the program sees the name: in its code page.
+        std::string name = productText(entry->d_name);
+        if (!matches(pattern, name.c_str()) || name.size() >= sizeof item->name)
             continue;
         FolderItem found;
-        std::strcpy(found.name, entry->d_name);
+        std::strcpy(found.name, name.c_str());
         struct stat info;
         found.attributes = 0;
         if (stat(entry->d_name, &info) == 0) {
@@ -117,7 +120,7 @@ unsigned long fullPathName(const char* name, char* buffer, unsigned long size) {
     std::string path = nativePath(name);
     if (path.empty())
         return 0;
-    std::string full = lexicalFullPath(path);
+    std::string full = productText(lexicalFullPath(path));
     if (full.size() + 1 > size)
         return static_cast<unsigned long>(full.size() + 1);
     std::memcpy(buffer, full.c_str(), full.size() + 1);

@@ -44,8 +44,10 @@ std::vector<std::string> splitParameters(const char* text) {
 void ownExecutablePath(char* buffer, unsigned size) {
     if (size == 0)
         return;
-    ssize_t length = readlink("/proc/self/exe", buffer, size - 1);
-    buffer[length > 0 ? length : 0] = 0;
+    char native[4096];
+    ssize_t length = readlink("/proc/self/exe", native, sizeof native - 1);
+    native[length > 0 ? length : 0] = 0;
+    systemTextToAnsi(native, buffer, size);
 }
 
 bool shellOpenAndWait(const char* file, const char* parameters, unsigned long* exitCode) {
@@ -57,8 +59,10 @@ bool shellOpenAndWait(const char* file, const char* parameters, unsigned long* e
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>("sh"));
     argv.push_back(const_cast<char*>(script.c_str()));
-    for (std::string& word : words)
+    for (std::string& word : words) {
+        word = nativeText(word.c_str());
         argv.push_back(&word[0]);
+    }
     argv.push_back(nullptr);
 
     std::fflush(nullptr);

@@ -84,8 +84,10 @@ RegistryKey openMachineKey(const char* path) {
             continue;
         ++pos;
         // Only string values are kept; dword: and hex: data do not read as strings.
+        // The stand-in file is text of this system, UTF-8; the value is read as the
+        // program's 8-bit string.
         if (parseQuoted(line, pos, value))
-            (*values)[name] = value;
+            (*values)[name] = productText(value);
         else
             values->erase(name);
     }

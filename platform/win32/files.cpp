@@ -6,8 +6,10 @@
 // LocalFileTimeToFileTime, SetFileTime, CloseHandle. The converter's stream: CreateFileA with
 // GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING (read) or GENERIC_READ | GENERIC_WRITE, no
 // sharing, CREATE_ALWAYS (write), FILE_ATTRIBUTE_NORMAL; GetFileSize, SetFilePointer,
-// ReadFile, WriteFile, CloseHandle.
+// ReadFile, WriteFile, CloseHandle. While the publisher's tool has UTF-8 paths in use, the
+// stream and the reading open take the wide path (CreateFileW, _wfopen).
 #include "platform/platform.h"
+#include "platform/win32/internal.h"
 #include "platform/win32/win32.h"
 
 #include <fcntl.h>
@@ -89,12 +91,22 @@ void setFileTimesFromDos(const char* path, unsigned long dosDate) {
 }
 
 FILE* openFileForReading(const char* path) {
+    if (utf8PathsInUse())
+        return ::_wfopen(widePath(path).c_str(), L"rb");
     return std::fopen(path, "rb");
 }
 
 const FileHandle kInvalidFile = INVALID_HANDLE_VALUE;
 
 FileHandle openStreamFile(const char* name, bool readMode) {
+    if (utf8PathsInUse()) {
+        std::wstring path = widePath(name);
+        if (readMode)
+            return ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, NULL);
+        return ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, NULL);
+    }
     if (readMode)
         return ::CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
     return ::CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);

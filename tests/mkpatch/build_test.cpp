@@ -17,10 +17,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string capture(bool (*run)(const std::string&, FILE*, std::string&), const std::string& path, bool& ok,
-                    std::string& error) {
+std::string capture(bool (*run)(const std::string&, FILE*, std::string&, unsigned), const std::string& path,
+                    bool& ok, std::string& error, unsigned codePage = 1252) {
     FILE* out = std::tmpfile();
-    ok = run(path, out, error);
+    ok = run(path, out, error, codePage);
     std::rewind(out);
     std::string text;
     char chunk[4096];

@@ -91,7 +91,8 @@ EXPECTED = {
     "libarchive/test_read_format_zip_with_invalid_traditional_eocd.zip": (CORRUPTED, {}),
     "libarchive/test_read_format_zip_zip64a.zip": (OK, {"-": 6}),
     "libarchive/test_read_format_zip_zip64b.zip": (OK, {"-": 6}),
-    "libarchive/unzip_test_I.zip": (OK, {"Γειά σου Κόσμε.txt": None}),
+    # Names flagged UTF-8 that code page 1252 cannot hold are refused: nothing lands.
+    "libarchive/unzip_test_I.zip": (CORRUPTED, {"Γειά σου Κόσμε.txt": ABSENT}),
     "libarchive/unzip_test_basic.zip": (OK, {}),
     "libarchive/unzip_test_encrypted.zip": (CORRUPTED, {}),
     "libarchive/unzip_test_singlefile.zip": (OK, {"file.txt": None}),
@@ -126,7 +127,7 @@ EXPECTED = {
 for name in ("22738", "7zip", "go", "infozip", "osx", "win7", "winrar", "winzip"):
     EXPECTED["go-archive-zip/time-%s.zip" % name] = (OK, {})
 for name in ("7zip", "infozip", "osx", "winrar", "winzip"):
-    EXPECTED["go-archive-zip/utf8-%s.zip" % name] = (OK, {"世界": 0})
+    EXPECTED["go-archive-zip/utf8-%s.zip" % name] = (CORRUPTED, {"世界": ABSENT})
 
 MESSAGES = {OK: "Patch was successfully applied.", CORRUPTED: "Patch file is corrupted",
             NOT_REPLACED: "Some game files could not be replaced. Close the game and apply the patch again."}
