@@ -13,9 +13,9 @@ bool isKnownCodePage(unsigned codePage);
 // True when `text` is well-formed UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
 bool isUtf8(const std::string& text);
 
-// UTF-8 `utf8` in `codePage`. A character the page cannot hold, a NUL and every byte that
-// starts no well-formed sequence become '?', and `exact`, when given, is set to false;
-// otherwise to true.
+// UTF-8 `utf8` in `codePage`. A character the page cannot hold, a NUL and each ill-formed
+// sequence (as far as it reads as one) become one '?', and `exact`, when given, is set to
+// false; otherwise to true.
 std::string utf8ToCodePage(const std::string& utf8, unsigned codePage, bool* exact = nullptr);
 
 // Bytes of `codePage` in UTF-8, each one character; bytes the page leaves undefined stand for

@@ -19,7 +19,8 @@ voidpf ZCALLBACK openWide(voidpf /*opaque*/, const char* filename, int mode) {
     const wchar_t* how = (mode & ZLIB_FILEFUNC_MODE_READWRITEFILTER) == ZLIB_FILEFUNC_MODE_READ ? L"rb"
                          : (mode & ZLIB_FILEFUNC_MODE_EXISTING)                                ? L"r+b"
                                                                                                 : L"wb";
-    return filename ? ::_wfopen(widePath(filename).c_str(), how) : NULL;
+    wchar_t path[kWidePathSize];
+    return filename && widePath(filename, path, kWidePathSize) ? ::_wfopen(path, how) : NULL;
 }
 
 }  // namespace

@@ -91,8 +91,10 @@ void setFileTimesFromDos(const char* path, unsigned long dosDate) {
 }
 
 FILE* openFileForReading(const char* path) {
-    if (utf8PathsInUse())
-        return ::_wfopen(widePath(path).c_str(), L"rb");
+    if (utf8PathsInUse()) {
+        wchar_t wide[kWidePathSize];
+        return widePath(path, wide, kWidePathSize) ? ::_wfopen(wide, L"rb") : NULL;
+    }
     return std::fopen(path, "rb");
 }
 
@@ -100,11 +102,13 @@ const FileHandle kInvalidFile = INVALID_HANDLE_VALUE;
 
 FileHandle openStreamFile(const char* name, bool readMode) {
     if (utf8PathsInUse()) {
-        std::wstring path = widePath(name);
+        wchar_t path[kWidePathSize];
+        if (!widePath(name, path, kWidePathSize))
+            return INVALID_HANDLE_VALUE;
         if (readMode)
-            return ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+            return ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL, NULL);
-        return ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+        return ::CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, NULL);
     }
     if (readMode)

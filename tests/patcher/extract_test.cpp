@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -274,6 +275,51 @@ TEST(Extraction, AcceptsTheLongestNameThatFits) {
     EXPECT_EQ(0, result.status);
     EXPECT_EQ("long", fixture::readFile(game(root, name)));
     EXPECT_EQ("dots inside names", fixture::readFile(game(root, "x..y/..z")));
+}
+
+TEST(Extraction, NamesFlaggedUtf8AreConvertedToThePlayersCodePageOrRefused) {
+    const unsigned long kUtf8 = 0x800;
+    struct Case {
+        Entry entry;
+        std::string output;  // after the first entry's line; names in the player's code page
+        std::vector<std::string> tree;  // as the player's system spells the names
+    } cases[] = {
+        {{"Daten/Schlüssel/Tür.txt", "x", 8, fixture::kSampleDosDate, kUtf8},
+         " extracting: Daten/Schl\xfcssel/T\xfcr.txt\n",
+         {"Daten/", "Daten/Schl\xfcssel/", "Daten/Schl\xfcssel/T\xfcr.txt"}},
+        // Unflagged, the stored bytes are the player's code page already.
+        {{"Daten/Schl\xfcssel/T\xfcr.txt", "x"},
+         " extracting: Daten/Schl\xfcssel/T\xfcr.txt\n",
+         {"Daten/", "Daten/Schl\xfcssel/", "Daten/Schl\xfcssel/T\xfcr.txt"}},
+        {{"Élan/", "", 0, fixture::kSampleDosDate, kUtf8}, "creating directory: \xc9lan/\n", {"\xc9lan/"}},
+        {{"Łódź.txt", "x", 8, fixture::kSampleDosDate, kUtf8},
+         "refusing entry Łódź.txt: UTF-8 name not in the player's code page\n", {}},
+        {{"bad\xfc.txt", "x", 8, fixture::kSampleDosDate, kUtf8},
+         "refusing entry bad\xfc.txt: UTF-8 name not in the player's code page\n", {}},
+        // The rules see the converted name, and so does the line.
+        {{"é/../../x.txt", "x", 8, fixture::kSampleDosDate, kUtf8},
+         "refusing entry \xe9/../../x.txt: \"..\" in path\n", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.entry.name);
+        fixture::ScopedTempDir root;
+        Extraction result = extract(root, fixture::makeZip({{"first.txt", "ok"}, c.entry}));
+        bool refused = c.tree.empty();
+        EXPECT_EQ(refused ? UNZ_BADZIPFILE : 0, result.status);
+        EXPECT_EQ(" extracting: first.txt\n" + c.output, result.output);
+        // The test reads the disk through the platform layer's eyes: in the player's code page.
+        std::vector<std::string> expected = c.tree;
+        expected.push_back("first.txt");
+        std::vector<std::string> seen;
+        for (const std::string& native : result.tree) {
+            char name[260];
+            platform::systemTextToAnsi(native.c_str(), name, sizeof name);
+            seen.push_back(name);
+        }
+        std::sort(expected.begin(), expected.end());
+        std::sort(seen.begin(), seen.end());
+        EXPECT_EQ(expected, seen);
+    }
 }
 
 TEST(Extraction, RefusesEntriesMinizipWouldHandOverUndecoded) {

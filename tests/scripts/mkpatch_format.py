@@ -183,10 +183,13 @@ class CommandLine(unittest.TestCase):
             self.assertEqual(0, result.returncode)
             self.assertIn("mkpatch build --stub STUB --out OUT DIR", result.stdout)
         # Each command's help is its own.
-        for command, synopsis in (("diff", "mkpatch diff OLD NEW --out DIR"), ("verify", "mkpatch verify FILE")):
+        for command, synopsis in (("diff", "mkpatch diff OLD NEW --out DIR"), ("verify", "mkpatch verify [--codepage N] FILE")):
             result = run(command, "--help")
             self.assertEqual(0, result.returncode)
             self.assertIn(synopsis, result.stdout)
+            # Which code page the converter's languages use.
+            self.assertIn("1252 (the default: Western European, the code page of\n"
+                          "                all four languages of the converter", result.stdout)
             self.assertNotIn("mkpatch build", result.stdout)
         version = run("--version")
         self.assertEqual(0, version.returncode)

@@ -126,8 +126,10 @@ EXPECTED = {
 }
 for name in ("22738", "7zip", "go", "infozip", "osx", "win7", "winrar", "winzip"):
     EXPECTED["go-archive-zip/time-%s.zip" % name] = (OK, {})
-for name in ("7zip", "infozip", "osx", "winrar", "winzip"):
+for name in ("7zip", "infozip", "winrar", "winzip"):
     EXPECTED["go-archive-zip/utf8-%s.zip" % name] = (CORRUPTED, {"世界": ABSENT})
+# Unflagged UTF-8 bytes are read in the player's code page, 1252, as Windows reads them.
+EXPECTED["go-archive-zip/utf8-osx.zip"] = (OK, {"世界": ABSENT, "世界".encode().decode("cp1252"): 0})
 
 MESSAGES = {OK: "Patch was successfully applied.", CORRUPTED: "Patch file is corrupted",
             NOT_REPLACED: "Some game files could not be replaced. Close the game and apply the patch again."}
