@@ -29,13 +29,14 @@ std::wstring toWide(const char* text, int length, DWORD flags) {
 std::string fromWide(const std::wstring& wide, UINT codePage) {
     if (wide.empty())
         return std::string();
-    // A UTF-8 target takes no default character.
+    // A UTF-8 target takes no default character; others show '?', not a look-alike.
     const char* fallback = codePage == CP_UTF8 ? NULL : "?";
-    int count = ::WideCharToMultiByte(codePage, 0, wide.c_str(), static_cast<int>(wide.size()), NULL, 0, fallback, NULL);
+    DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    int count = ::WideCharToMultiByte(codePage, flags, wide.c_str(), static_cast<int>(wide.size()), NULL, 0, fallback, NULL);
     if (count <= 0)
         return std::string();
     std::string text(static_cast<size_t>(count), '\0');
-    ::WideCharToMultiByte(codePage, 0, wide.c_str(), static_cast<int>(wide.size()), &text[0], count, fallback, NULL);
+    ::WideCharToMultiByte(codePage, flags, wide.c_str(), static_cast<int>(wide.size()), &text[0], count, fallback, NULL);
     return text;
 }
 
