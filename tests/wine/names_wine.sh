@@ -91,6 +91,14 @@ check "mkpatch.exe refuses Łódź.txt, naming it and the code page" same \
     "1 mkpatch: code page 1252 cannot hold the name \"Data/?ód?.txt\"" \
     "$polish_rc $(tr -d '\r' <"$work/refusal.txt" | iconv -f CP1252 -t UTF-8)"
 check "and writes nothing" same "" "$(ls "$work" | grep '^polish\.exe')"
+# For code page 1250 it holds: mkpatch.exe reads the tree's names as Unicode, not through
+# this system's code page, which has no Ł.
+"$WINE64" "$mkpatch_exe" build --codepage 1250 --stub "$(windows_path "$patcher_exe")" \
+    --out "$(windows_path "$work/polish.exe")" "$(windows_path "$work/polish")" >/dev/null
+check "mkpatch.exe stores Łódź.txt for code page 1250" same "$(printf 'Data/\243\363d\237.txt')" \
+    "$(python3 -c '
+import sys, zipfile
+sys.stdout.buffer.write(zipfile.ZipFile(sys.argv[1]).namelist()[0].encode("cp437"))' "$work/polish.exe")"
 
 # The JDK's jar: UTF-8 names with flag bit 11, folder entries of their own.
 jartree="$work/jartree"
