@@ -28,11 +28,12 @@ apply() {
     out=$(iconv -f CP1252 -t UTF-8 <raw.txt 2>/dev/null)
 }
 
-mkdir -p "tree/Daten/Schlüssel" "tree/Musique/Élan" "tree/Patch/Stimmen"
+mkdir -p "tree/Daten/Schlüssel" "tree/Musique/Élan" "tree/Patch/Stimmen" "tree/Patch/Thèmes/Été"
 printf 'Schlüssel' >"tree/Daten/Schlüssel/Tür.txt"
 printf 'crème' >"tree/Musique/Élan/Café crème.dat"
 sox -V1 -n -r 22050 -c 1 -b 16 -e signed -t raw - synth 0.3 sine 440 |
     oggenc -Q -r -R 22050 -C 1 -B 16 -o "tree/Patch/Stimmen/Grüße.ogg" -
+cp "tree/Patch/Stimmen/Grüße.ogg" "tree/Patch/Thèmes/Été/Brûlé.ogg"
 printf 'exit 0\n' >tree/patch.bat
 "$mkpatch_bin" build --stub "$patcher_bin" --out names.exe tree >/dev/null
 chmod +x names.exe
@@ -40,6 +41,7 @@ check "mkpatch stores the names in code page 1252, without the UTF-8 flag" same 
     "$(cp1252 'Daten/Schlüssel/Tür.txt') 0
 $(cp1252 'Musique/Élan/Café crème.dat') 0
 $(cp1252 'Patch/Stimmen/Grüße.ogg') 0
+$(cp1252 'Patch/Thèmes/Été/Brûlé.ogg') 0
 patch.bat 0" "$(python3 -c '
 import sys, zipfile
 for i in zipfile.ZipFile(sys.argv[1]).infolist():
@@ -53,14 +55,16 @@ check "the mkpatch patch applies" same 0 "$rc"
 check "its console lines name the entries in code page 1252" same " extracting: Daten/Schlüssel/Tür.txt
  extracting: Musique/Élan/Café crème.dat
  extracting: Patch/Stimmen/Grüße.ogg
- extracting: patch.bat" "$(printf '%s\n' "$out" | tail -n 4)"
+ extracting: Patch/Thèmes/Été/Brûlé.ogg
+ extracting: patch.bat" "$(printf '%s\n' "$out" | tail -n 5)"
 check "the names land as Windows spells them" same \
-    "Daten Daten/Schlüssel Daten/Schlüssel/Tür.txt Musique Musique/Élan Musique/Élan/Café crème.dat Patch Patch/Stimmen Patch/Stimmen/Grüße.ogg patch.bat" \
+    "Daten Daten/Schlüssel Daten/Schlüssel/Tür.txt Musique Musique/Élan Musique/Élan/Café crème.dat Patch Patch/Stimmen Patch/Stimmen/Grüße.ogg Patch/Thèmes Patch/Thèmes/Été Patch/Thèmes/Été/Brûlé.ogg patch.bat" \
     "$(tree_of game)"
 check "with their contents" same "crème" "$(cat "game/Musique/Élan/Café crème.dat")"
 "$sondrel_bin" "$work/game/Patch/" "$work/game/Sounds/"
-check "the converter makes a WAV of the same accented name" test -s "game/Sounds/Stimmen/Grüße.wav"
-check "and no other" same "Stimmen Stimmen/Grüße.wav" "$(tree_of game/Sounds)"
+check "the converter makes WAVs of the same accented names, in folders of the same names" same \
+    "Stimmen Stimmen/Grüße.wav Thèmes Thèmes/Été Thèmes/Été/Brûlé.wav" "$(tree_of game/Sounds)"
+check "holding the sound" test -s "game/Sounds/Thèmes/Été/Brûlé.wav"
 
 # The JDK's jar stores UTF-8 names with flag bit 11, folders as entries of their own.
 mkdir -p "jartree/Daten/Schlüssel" "jartree/Musique/Élan"
@@ -89,6 +93,8 @@ check "a flagged name that does not convert is refused on its own line, named as
     "$(grep -a '^refusing' raw.txt)"
 check "which ends in outcome 5" same "1 Vardane Patch 1.02: Patch file is corrupted" "$rc $(cat err.txt)"
 check "and writes nothing" same "" "$(tree_of badgame)"
+check "mkpatch verify fails it too" contains "FAIL Łódź.txt: UTF-8 name not in the player's code page" \
+    "$("$mkpatch_bin" verify bad.exe 2>/dev/null)"
 
 # mkpatch refuses a name the game's code page cannot hold before writing anything, and takes
 # it for a code page that holds it.
