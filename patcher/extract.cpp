@@ -136,10 +136,10 @@ int extractCurrentEntry(unzFile archive, ExtractionReport* report) {
     stored[kNameBufferSize - 1] = 0;
 
     // A name too long to hold is refused as stored; the other rules see the player's name.
-    char name[kNameBufferSize];
-    unsigned long nameLength = 0;
     if (info.size_filename > kMaxEntryNameLength)
         return refuseUnsafeEntry(stored, info.size_filename, info, false);
+    char name[kNameBufferSize];
+    unsigned long nameLength = 0;
     if (!playerName(stored, info, name, &nameLength)) {
         std::printf("refusing entry %s: %s\n", stored, describeProblem(EntryProblem::UnconvertibleName));
         return UNZ_BADZIPFILE;

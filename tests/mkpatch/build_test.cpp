@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 
 namespace fs = std::filesystem;
 
@@ -116,63 +115,6 @@ TEST(Builder, RefusesNamesThePatcherWouldRefuseAndWritesNothing) {
             top.push_back(e.path().filename().string());
         std::sort(top.begin(), top.end());
         EXPECT_EQ((std::vector<std::string>{"payload", "stub.exe"}), top);
-    }
-}
-
-namespace {
-
-// The stored names of a patcher file and their UTF-8 flags, in archive order.
-std::vector<std::pair<std::string, bool>> storedNames(const std::string& path) {
-    std::vector<std::pair<std::string, bool>> names;
-    unzFile archive = patcher::openPatchArchive(path.c_str());
-    if (!archive)
-        return names;
-    for (int status = unzGoToFirstFile(archive); status == UNZ_OK; status = unzGoToNextFile(archive)) {
-        char name[256];
-        unz_file_info info;
-        unzGetCurrentFileInfo(archive, &info, name, sizeof name, NULL, 0, NULL, 0);
-        names.emplace_back(std::string(name, info.size_filename), (info.flag & 0x800) != 0);
-    }
-    unzClose(archive);
-    return names;
-}
-
-}  // namespace
-
-TEST(Builder, StoresNamesInTheGamesCodePageAndRefusesWhatItCannotHold) {
-    struct Case {
-        unsigned codePage;
-        std::string name;    // in the payload, UTF-8
-        std::string stored;  // empty: refused
-    } cases[] = {
-        {1252, "Daten/Schlüssel/Tür.txt", "Daten/Schl\xfcssel/T\xfcr.txt"},
-        {1252, "Musique/Élan/Café crème.dat", "Musique/\xc9lan/Caf\xe9 cr\xe8me.dat"},
-        {1250, "Łódź.txt", "\xa3\xf3" "d\x9f.txt"},
-        {1251, "Привет.txt", "\xcf\xf0\xe8\xe2\xe5\xf2.txt"},
-        {1252, "Łódź.txt", ""},
-        {1251, "Tür.txt", ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name + " in " + std::to_string(c.codePage));
-        fixture::ScopedTempDir dir;
-        fixture::writeFile("stub.exe", "MZ" + fixture::randomBytes(300, 2));
-        fs::create_directories(fs::u8path("payload/" + c.name).parent_path());
-        fixture::writeFile("payload/patch.bat", "@echo off\r\n");
-        std::ofstream(fs::u8path("payload/" + c.name), std::ios::binary) << "x";
-        std::string error;
-        bool built = mkpatch::buildPatch("stub.exe", "patch.exe", "payload", error, nullptr, nullptr, c.codePage);
-        if (c.stored.empty()) {
-            EXPECT_FALSE(built);
-            EXPECT_EQ("code page " + std::to_string(c.codePage) + " cannot hold the name \"" + c.name + "\"", error);
-            EXPECT_FALSE(fs::exists("patch.exe"));
-            continue;
-        }
-        ASSERT_TRUE(built) << error;
-        std::vector<std::pair<std::string, bool>> names = storedNames("patch.exe");
-        std::sort(names.begin(), names.end());
-        std::vector<std::pair<std::string, bool>> expected = {{c.stored, false}, {"patch.bat", false}};
-        std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(expected, names);
     }
 }
 
