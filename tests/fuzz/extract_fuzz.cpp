@@ -5,6 +5,7 @@
 // exactly the data of an entry of that name.
 #include "patcher/archive.h"
 #include "patcher/extract.h"
+#include "platform/code_page.h"
 #include "tests/fuzz/fuzz_support.h"
 
 #include <unistd.h>
@@ -74,9 +75,9 @@ int errorMemory(voidpf, voidpf) {
 // --- checks ---
 
 // Entry names as the file system sees them: either separator, no empty or "." parts.
-std::string normalised(const char* name) {
+std::string normalised(const std::string& name) {
     std::string result, part;
-    for (const char* p = name;; ++p) {
+    for (const char* p = name.c_str();; ++p) {
         if (*p == '/' || *p == '\\' || *p == 0) {
             if (!part.empty() && part != ".")
                 result += (result.empty() ? "" : "/") + part;
@@ -100,7 +101,10 @@ bool matchesAnEntry(unzFile archive, const std::string& path, const std::string&
         if (unzGetCurrentFileInfo(archive, &info, name, sizeof name, NULL, 0, NULL, 0) != UNZ_OK)
             return false;
         name[sizeof name - 1] = 0;
-        if (normalised(name) != path || info.uncompressed_size != contents.size())
+        // The disk holds names in UTF-8: a name flagged as UTF-8 as it is, any other read as
+        // the bytes of code page 1252.
+        std::string onDisk = (info.flag & 0x800) ? std::string(name) : platform::codePageToUtf8(name, 1252);
+        if (normalised(onDisk) != path || info.uncompressed_size != contents.size())
             continue;
         if (unzOpenCurrentFilePassword(archive, NULL) != UNZ_OK)
             continue;
