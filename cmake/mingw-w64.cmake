@@ -33,7 +33,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 # Self-contained executables: no runtime DLLs beside them.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
 
-# 64-bit builds run here under Wine; 32-bit code cannot run on these machines.
+# 64-bit builds run here under the host's Wine; 32-bit ones under 32-bit Wine in the
+# emulated i386 environment that scripts/setup.sh makes.
 if(MINGW_ARCH STREQUAL "x86_64")
     set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
+else()
+    get_filename_component(VARDANE_WIN32_RUN ${CMAKE_CURRENT_LIST_DIR}/../scripts/win32-run ABSOLUTE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${VARDANE_WIN32_RUN})
 endif()

@@ -5,6 +5,7 @@
 #include "mkpatch/readback.h"
 #include "platform/code_page.h"
 #include "platform/platform.h"
+#include "release/version.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -292,7 +293,7 @@ int main(int argc, char** argv) {
             return 0;
         }
     if (command == "--version") {
-        std::puts("mkpatch 1.0, the Vardane patch kit's builder");
+        std::puts("mkpatch " VARDANE_KIT_TEXT ", the " VARDANE_PRODUCT " patch kit's builder");
         return 0;
     }
     if (command == "build")

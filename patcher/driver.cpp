@@ -14,7 +14,7 @@
 namespace patcher {
 
 void printBanner() {
-    std::printf("Vardane Patcher 1.0\n");
+    std::printf(TEXT_BANNER "\n");
     std::printf("Archive extraction 1.00\n");
     std::printf("Compression library %s\n", zlibVersion());
 }

@@ -3,6 +3,8 @@
 #ifndef PATCHER_TEXTS_H
 #define PATCHER_TEXTS_H
 
+#include "release/version.h"
+
 #define IDS_REGISTRY_KEY   1
 #define IDS_NOT_FOUND      2
 #define IDS_INVALID_INSTALL 3
@@ -14,13 +16,14 @@
 #define IDS_SCRIPT_FAILED  9
 #define IDS_WRITE_FAILED   10
 
-#define TEXT_REGISTRY_KEY    "Software\\Pellmark\\Torvicor\\Vardane"
+#define TEXT_REGISTRY_KEY    "Software\\" VARDANE_COMPANY "\\Torvicor\\" VARDANE_PRODUCT
 #define TEXT_NOT_FOUND       "Vardane not found!"
 #define TEXT_INVALID_INSTALL "Invalid Vardane installation"
 #define TEXT_SCRIPT_NAME     "patch.bat"
 #define TEXT_CORRUPTED       "Patch file is corrupted"
 #define TEXT_SUCCESS         "Patch was successfully applied."
-#define TEXT_CAPTION         "Vardane Patch 1.02"
+#define TEXT_CAPTION         VARDANE_PRODUCT " Patch " VARDANE_RELEASE_TEXT
+#define TEXT_BANNER          VARDANE_PRODUCT " Patcher " VARDANE_KIT_TEXT
 #define TEXT_NOT_REPLACED    "Some game files could not be replaced. Close the game and apply the patch again."
 #define TEXT_SCRIPT_FAILED   "The game files were updated, but the patch could not finish its last step. Apply the patch again."
 #define TEXT_WRITE_FAILED    "The game files could not be written. Free some disk space and apply the patch again."

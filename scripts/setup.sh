@@ -6,6 +6,8 @@
 # builds static minizip/libogg/libvorbis for both Windows targets from
 # Debian's source packages (so Debian's patches are in), into
 #   ${VARDANE_DEPS:-/opt/vardane-deps}/<triple>/{include,lib}
+# and the 32-bit Windows test environment (qemu-i386, an i386 chroot with 32-bit Wine and
+# its prefix) into ${VARDANE_I386:-/opt/vardane-i386}.
 set -euo pipefail
 
 DEPS_PREFIX="${VARDANE_DEPS:-/opt/vardane-deps}"
@@ -32,6 +34,7 @@ PACKAGES=(
     dpkg-dev time python3 libclang-rt-14-dev locales
     # the JDK's jar makes archives with UTF-8 names for the name tests
     openjdk-17-jdk-headless
+    debootstrap
     # for the dependency builds below
     autoconf automake libtool patch xz-utils
 )
@@ -280,6 +283,93 @@ if need_build; then
 else
     log "mingw dependencies already built in $DEPS_PREFIX"
 fi
+
+# --- 32-bit Windows test environment ------------------------------------------
+# These kernels run no 32-bit code: qemu-i386 runs it, registered for i386 ELF programs. The
+# 32-bit Wine lives in an i386 chroot so that the host's own Wine stays as it is.
+. "$(dirname "$0")/lib/i386-env.sh"
+I386_SUITE=bookworm
+I386_MIRROR=http://deb.debian.org/debian
+I386_PACKAGES="wine wine32 xvfb xauth"
+
+# qemu-i386 10 from bookworm-backports (bookworm's own 7.2 cannot reserve Wine's address
+# space). Its binary is static: it is unpacked from the package, with an apt state of its own
+# so that the host's sources and packages stay as they are.
+if [ ! -x "$I386_QEMU" ]; then
+    log "fetching qemu-i386 from bookworm-backports"
+    apt_state="$BUILD_ROOT/i386-apt"
+    rm -rf "$apt_state"
+    mkdir -p "$apt_state/lists/partial" "$apt_state/cache/archives/partial" "$apt_state/download"
+    echo "deb $I386_MIRROR $I386_SUITE-backports main" >"$apt_state/sources.list"
+    private_apt=(-o Dir::Etc::SourceList="$apt_state/sources.list" -o Dir::Etc::SourceParts=/dev/null
+        -o Dir::State::Lists="$apt_state/lists" -o Dir::Cache="$apt_state/cache"
+        -o Dir::State::status=/dev/null -o Dir::Etc::PreferencesParts=/dev/null
+        -o Debug::NoLocking=1 -o APT::Sandbox::User=root)
+    apt_get "${private_apt[@]}" update -q >/dev/null
+    qemu_version=$(apt-cache "${private_apt[@]}" show qemu-user | sed -n 's/^Version: //p' | head -n1)
+    case "$qemu_version" in
+    1:1[0-9].*) ;;
+    *) echo "bookworm-backports offers qemu-user '$qemu_version', not 10 or later" >&2; exit 1 ;;
+    esac
+    (cd "$apt_state/download" && apt_get "${private_apt[@]}" download -q "qemu-user=$qemu_version" >/dev/null)
+    mkdir -p "$I386_HOME/bin"
+    dpkg-deb --fsys-tarfile "$apt_state"/download/qemu-user_*.deb |
+        tar -x -O ./usr/bin/qemu-i386 >"$I386_QEMU.new"
+    chmod 755 "$I386_QEMU.new"
+    mv "$I386_QEMU.new" "$I386_QEMU"
+    rm -rf "$apt_state"
+fi
+log "qemu-i386: $("$I386_QEMU" --version | head -n1)"
+i386_register_binfmt || { echo "could not register $I386_QEMU with binfmt_misc" >&2; exit 1; }
+
+# The chroot, marked ready once Wine is in it. A half-made one is made again, never while
+# anything is mounted in it: a bound source tree would go with it.
+if [ ! -f "$I386_ROOT/.vardane-ready" ] || [ "$(cat "$I386_ROOT/.vardane-ready")" != "$I386_PACKAGES" ]; then
+    if [ -n "$(i386_mounts)" ]; then
+        echo "something is mounted below $I386_ROOT; not touching it:" >&2
+        i386_mounts >&2
+        exit 1
+    fi
+    if [ ! -f "$I386_ROOT/.vardane-base" ]; then
+        rm -rf "$I386_ROOT"
+        log "making the i386 $I386_SUITE chroot in $I386_ROOT (debootstrap, a few minutes)"
+        logf="$BUILD_ROOT/logs/debootstrap.log"
+        mkdir -p "$BUILD_ROOT/logs"
+        if ! debootstrap --arch=i386 --variant=minbase "$I386_SUITE" "$I386_ROOT" "$I386_MIRROR" >"$logf" 2>&1; then
+            tail -n 30 "$logf" >&2
+            i386_unmount_all
+            exit 1
+        fi
+        i386_unmount_all
+        touch "$I386_ROOT/.vardane-base"
+    fi
+    log "installing $I386_PACKAGES in the chroot (a few minutes)"
+    logf="$BUILD_ROOT/logs/i386-wine.log"
+    mount --bind /proc "$I386_ROOT/proc"
+    if ! chroot "$I386_ROOT" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive         sh -c "apt-get update -q && apt-get install -y -q --no-install-recommends $I386_PACKAGES && apt-get clean"         >"$logf" 2>&1 </dev/null; then
+        tail -n 30 "$logf" >&2
+        i386_unmount_all
+        exit 1
+    fi
+    i386_unmount_all
+    echo "$I386_PACKAGES" >"$I386_ROOT/.vardane-ready"
+    rm -f "$I386_ROOT$I386_PREFIX/.vardane-ready"
+fi
+log "i386 chroot: $I386_ROOT (Wine $(chroot "$I386_ROOT" dpkg-query -W -f '${Version}' wine 2>/dev/null))"
+
+# The win32 prefix, made by a session of the environment. No .NET or HTML engine: their
+# installers would try downloads and ask on screen.
+if [ ! -f "$I386_ROOT$I386_PREFIX/.vardane-ready" ]; then
+    log "making the win32 Wine prefix $I386_PREFIX in the chroot"
+    rm -rf "${I386_ROOT:?}$I386_PREFIX"
+    mkdir -p "$I386_ROOT$I386_PREFIX"
+    i386_session_begin setup
+    i386_exec wine wineboot -i </dev/null >/dev/null 2>&1
+    i386_session_end setup
+    [ -f "$I386_ROOT$I386_PREFIX/system.reg" ] || { echo "wineboot made no prefix" >&2; exit 1; }
+    touch "$I386_ROOT$I386_PREFIX/.vardane-ready"
+fi
+log "win32 prefix: $I386_ROOT$I386_PREFIX"
 
 # --- summary ---------------------------------------------------------------
 log "done in $(( $(date +%s) - START ))s"

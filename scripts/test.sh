@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Every test: set-up, then each preset built and its tests run: native; native under the
 # address and undefined-behaviour sanitizers with a short fuzzing run; the 32-bit shipping
-# build built and inspected; 64-bit Windows under Wine.
+# build inspected and run under 32-bit Wine in the emulated i386 environment; 64-bit Windows
+# under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

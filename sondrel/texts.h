@@ -3,6 +3,8 @@
 #ifndef SONDREL_TEXTS_H
 #define SONDREL_TEXTS_H
 
+#include "release/version.h"
+
 #define IDS_UNPACKING        1
 #define IDD_PROGRESS         101
 #define IDI_SONDREL          102
@@ -15,5 +17,7 @@
 #define TEXT_UNPACKING_GERMAN  "Entpacke Sound-Daten. Bitte warten..."
 #define TEXT_UNPACKING_FRENCH  "D\351compression des sons. Veuillez patienter..."
 #define TEXT_UNPACKING_UK      "Unpacking sounds. Please wait..."
+
+#define TEXT_DESCRIPTION       VARDANE_PRODUCT " sound converter"
 
 #endif
