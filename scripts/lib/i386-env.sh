@@ -115,22 +115,20 @@ i386_session_begin() {
     fi
     if ! i386_display_answers; then
         # A display of the session's own, which outlives this process: the session ends it.
-        local xvfb
         for n in $(seq 170 199); do
             [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-            setsid Xvfb ":$n" -nolisten tcp -screen 0 1024x768x24 </dev/null >/dev/null 2>&1 &
-            xvfb=$!
+            # setsid may fork: the server's own pid is read from its lock file.
+            setsid Xvfb ":$n" -nolisten tcp -screen 0 1024x768x24 </dev/null >/dev/null 2>&1 9>&- &
             export DISPLAY=":$n"
-            for i in $(seq 1 100); do
-                kill -0 "$xvfb" 2>/dev/null || break
+            for i in $(seq 1 300); do
                 i386_display_answers && break
                 sleep 0.1
             done
-            if kill -0 "$xvfb" 2>/dev/null && i386_display_answers; then
-                echo "$xvfb" >"$I386_STATE/xvfb.pid"
+            if i386_display_answers; then
+                tr -d ' ' <"/tmp/.X$n-lock" >"$I386_STATE/xvfb.pid"
                 break
             fi
-            kill "$xvfb" 2>/dev/null
+            [ -f "/tmp/.X$n-lock" ] && kill "$(tr -d ' ' <"/tmp/.X$n-lock")" 2>/dev/null
         done
         i386_display_answers || { echo "no X display could be started" >&2; flock -u 9; return 1; }
         # A server started for another display would keep the windows off this one.
