@@ -60,13 +60,8 @@ int makeDirectory(const char* path) {
 }
 
 FILE* createNewFile(const char* path) {
-    int fd = open(nativePath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-    if (fd < 0)
-        return nullptr;
-    FILE* file = fdopen(fd, "wb");
-    if (!file)
-        close(fd);
-    return file;
+    // "x": created exclusively (O_EXCL), in the one call.
+    return std::fopen(nativePath(path).c_str(), "wbx");
 }
 
 bool canReplaceFile(const char* path) {
