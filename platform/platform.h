@@ -107,6 +107,11 @@ bool folderIdentity(const char* path, FolderIdentity* identity);
 
 bool removeFile(const char* path);
 
+// A zero-filled block of `size` bytes (at least one) for one sound's decoded samples, or null
+// when there is no memory for it. Handed back, with the same size, by releaseBlock.
+void* allocateBlock(unsigned long size);
+void releaseBlock(void* block, unsigned long size);
+
 // --- Names ---
 
 // The UTF-8 name `utf8` (`length` bytes) in the system's ANSI code page, exactly: false when

@@ -61,6 +61,8 @@ say "  $count files in $(find "$patch" -type d | wc -l) folders, $(du -sb "$patc
 clear_outputs() {
     rm -rf "$scratch/Out"
     find "$patch" -name '*.wav' -delete
+    # The disk's write-back of one run's few hundred megabytes must not fall into the next.
+    sync
 }
 run_sondrel() { timed sondrel "$sondrel" "$patch" "$scratch/Out"; }
 run_oggdec() { timed oggdec oggdec -Q $files; }

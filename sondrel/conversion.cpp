@@ -9,7 +9,6 @@
 
 #include <strings.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -32,13 +31,15 @@ bool isSoundFile(const platform::FolderItem& item) {
 bool decodeAndWrite(const std::string& sourceName, const std::string& outputBase) {
     OggSource* source = nullptr;
     char* pcm = nullptr;
+    uint32_t pcmSize = 0;
     WaveFile* wave = nullptr;
     bool written = false;
     try {
         source = new OggSource(sourceName, true);
         uint32_t size = source->size();
         // Zeroed, so that a decode that stops early leaves silence rather than old memory.
-        pcm = static_cast<char*>(std::calloc(size ? size : 1, 1));
+        pcm = static_cast<char*>(platform::allocateBlock(size));
+        pcmSize = size;
         if (!pcm)
             throw std::bad_alloc();
         source->readAll(pcm, size);
@@ -51,7 +52,7 @@ bool decodeAndWrite(const std::string& sourceName, const std::string& outputBase
         // kFileNotOpened: the source could not be opened or decoded, or the output created.
     } catch (const std::bad_alloc&) {
     }
-    std::free(pcm);
+    platform::releaseBlock(pcm, pcmSize);
     delete source;
     if (wave) {
         std::string outputName = wave->name();

@@ -4,18 +4,10 @@
 
 #include "platform/platform.h"
 
-#include <malloc.h>
-
 #include <string>
 #include <vector>
 
 int main(int argc, char** argv) {
-    // Each sound is decoded whole into one block that is freed before the next file. A block
-    // of a mebibyte or more gets a mapping of its own, handed back when it is freed: kept in the
-    // heap instead, a block that the next, slightly larger sound cannot reuse would stay beside
-    // the new one, and the peak would be two sounds, not one. A fixed threshold also keeps
-    // glibc from raising it after the first such block is freed.
-    mallopt(M_MMAP_THRESHOLD, 1 << 20);
     std::string tail;
     for (int i = 1; i < argc; ++i) {
         if (i > 1)
