@@ -31,15 +31,14 @@ bool isSoundFile(const platform::FolderItem& item) {
 bool decodeAndWrite(const std::string& sourceName, const std::string& outputBase) {
     OggSource* source = nullptr;
     char* pcm = nullptr;
-    uint32_t pcmSize = 0;
+    uint32_t size = 0;
     WaveFile* wave = nullptr;
     bool written = false;
     try {
         source = new OggSource(sourceName, true);
-        uint32_t size = source->size();
+        size = source->size();
         // Zeroed, so that a decode that stops early leaves silence rather than old memory.
         pcm = static_cast<char*>(platform::allocateBlock(size));
-        pcmSize = size;
         if (!pcm)
             throw std::bad_alloc();
         source->readAll(pcm, size);
@@ -52,7 +51,7 @@ bool decodeAndWrite(const std::string& sourceName, const std::string& outputBase
         // kFileNotOpened: the source could not be opened or decoded, or the output created.
     } catch (const std::bad_alloc&) {
     }
-    platform::releaseBlock(pcm, pcmSize);
+    platform::releaseBlock(pcm, size);
     delete source;
     if (wave) {
         std::string outputName = wave->name();
