@@ -2,6 +2,7 @@
 #include "patcher/driver.h"
 
 #include "patcher/archive.h"
+#include "patcher/console.h"
 #include "patcher/extract.h"
 #include "patcher/texts.h"
 #include "platform/platform.h"
@@ -14,9 +15,9 @@
 namespace patcher {
 
 void printBanner() {
-    std::printf(TEXT_BANNER "\n");
-    std::printf("Archive extraction 1.00\n");
-    std::printf("Compression library %s\n", zlibVersion());
+    printLine(TEXT_BANNER "\n");
+    printLine("Archive extraction 1.00\n");
+    printLine("Compression library %s\n", zlibVersion());
 }
 
 bool findInstallDirectory(char* directory, unsigned size) {
@@ -96,6 +97,7 @@ int runPatcher() {
     char ownPath[kPathBufferSize];
     std::memset(ownPath, 0, sizeof ownPath);
     platform::ownExecutablePath(ownPath, sizeof ownPath);
+    bufferConsoleLines();
     printBanner();
     unzFile archive = nullptr;
     int outcome = applyPatch(ownPath, archive);

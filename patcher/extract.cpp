@@ -3,6 +3,7 @@
 #include "patcher/extract.h"
 
 #include "patcher/archive.h"
+#include "patcher/console.h"
 #include "patcher/entry_rules.h"
 #include "platform/platform.h"
 
@@ -56,13 +57,13 @@ int refuseUnsafeEntry(const char* name, unsigned long nameLength, const unz_file
     if (problem == EntryProblem::None)
         return UNZ_OK;
     if (problem == EntryProblem::NameTooLong)
-        std::printf("refusing entry %s...: %s (%lu bytes)\n", name, describeProblem(problem),
+        printLine("refusing entry %s...: %s (%lu bytes)\n", name, describeProblem(problem),
                     static_cast<unsigned long>(info.size_filename));
     else if (problem == EntryProblem::UnsupportedMethod)
-        std::printf("refusing entry %s: %s %lu\n", name, describeProblem(problem),
+        printLine("refusing entry %s: %s %lu\n", name, describeProblem(problem),
                     static_cast<unsigned long>(info.compression_method));
     else
-        std::printf("refusing entry %s: %s\n", name, describeProblem(problem));
+        printLine("refusing entry %s: %s\n", name, describeProblem(problem));
     return UNZ_BADZIPFILE;
 }
 
@@ -104,7 +105,7 @@ int makeFolderPath(const char* path) {
         char kept = copy[i];
         copy[i] = 0;
         if (makeFolder(copy) != 0 && errno == ENOENT) {
-            std::printf("couldn't create directory %s\n", copy);
+            printLine("couldn't create directory %s\n", copy);
             return 0;
         }
         copy[i] = kept;
@@ -116,7 +117,9 @@ bool makeWritable(const char* path) {
     unsigned long attributes = platform::fileAttributes(path);
     if (attributes == platform::kInvalidAttributes)
         return false;
-    platform::setFileAttributes(path, attributes & ~platform::kAttributeReadOnly);
+    // Writing back attributes that would not change is a round trip to the file system for nothing.
+    if (attributes & platform::kAttributeReadOnly)
+        platform::setFileAttributes(path, attributes & ~platform::kAttributeReadOnly);
     return true;
 }
 
@@ -129,7 +132,7 @@ int extractCurrentEntry(unzFile archive, ExtractionReport* report) {
     unz_file_info info;
     int status = unzGetCurrentFileInfo(archive, &info, stored, sizeof stored, NULL, 0, NULL, 0);
     if (status != UNZ_OK) {
-        std::printf("error %d with zipfile in unzGetCurrentFileInfo\n", status);
+        printLine("error %d with zipfile in unzGetCurrentFileInfo\n", status);
         return status;
     }
     // minizip leaves a name that fills the buffer unterminated.
@@ -141,7 +144,7 @@ int extractCurrentEntry(unzFile archive, ExtractionReport* report) {
     char name[kNameBufferSize];
     unsigned long nameLength = 0;
     if (!playerName(stored, info, name, &nameLength)) {
-        std::printf("refusing entry %s: %s\n", stored, describeProblem(EntryProblem::UnconvertibleName));
+        printLine("refusing entry %s: %s\n", stored, describeProblem(EntryProblem::UnconvertibleName));
         return UNZ_BADZIPFILE;
     }
     bool isFolder = filePart(name)[0] == 0;
@@ -151,12 +154,12 @@ int extractCurrentEntry(unzFile archive, ExtractionReport* report) {
 
     void* buffer = std::malloc(kCopyBufferSize);
     if (!buffer) {
-        std::printf("Error allocating memory\n");
+        printLine("Error allocating memory\n");
         return UNZ_INTERNALERROR;
     }
 
     if (isFolder) {
-        std::printf("creating directory: %s\n", name);
+        printLine("creating directory: %s\n", name);
         makeFolder(name);
         std::free(buffer);
         return UNZ_OK;
@@ -166,7 +169,7 @@ int extractCurrentEntry(unzFile archive, ExtractionReport* report) {
     if (status == UNZ_OK && !localNameMatches(archive, stored, info.size_filename))
         status = UNZ_BADZIPFILE;
     if (status != UNZ_OK) {
-        std::printf("error %d with zipfile in unzOpenCurrentFilePassword\n", status);
+        printLine("error %d with zipfile in unzOpenCurrentFilePassword\n", status);
         unzCloseCurrentFile(archive);
         std::free(buffer);
         return status;
@@ -194,22 +197,22 @@ int extractCurrentEntry(unzFile archive, ExtractionReport* report) {
         }
     }
     if (!out) {
-        std::printf("error opening %s\n", name);
+        printLine("error opening %s\n", name);
         if (report)
             ++report->skipped;
         status = unzCloseCurrentFile(archive);
         if (status != UNZ_OK)
-            std::printf("error %d with zipfile in unzCloseCurrentFile\n", status);
+            printLine("error %d with zipfile in unzCloseCurrentFile\n", status);
         std::free(buffer);
         return status;
     }
 
-    std::printf(" extracting: %s\n", name);
+    printLine(" extracting: %s\n", name);
     unsigned long written = 0;
     for (;;) {
         int read = unzReadCurrentFile(archive, buffer, kCopyBufferSize);
         if (read < 0) {
-            std::printf("error %d with zipfile in unzReadCurrentFile\n", read);
+            printLine("error %d with zipfile in unzReadCurrentFile\n", read);
             status = read;
             break;
         }
@@ -218,7 +221,7 @@ int extractCurrentEntry(unzFile archive, ExtractionReport* report) {
             break;
         }
         if (std::fwrite(buffer, static_cast<size_t>(read), 1, out) != 1) {
-            std::printf("error in writing extracted file\n");
+            printLine("error in writing extracted file\n");
             status = UNZ_ERRNO;
             if (report)
                 report->writeFailed = true;
@@ -228,7 +231,7 @@ int extractCurrentEntry(unzFile archive, ExtractionReport* report) {
     }
     // Buffered bytes reach the disk only here: a full disk may show up at the close.
     if (std::fclose(out) != 0 && status == UNZ_OK) {
-        std::printf("error in writing extracted file\n");
+        printLine("error in writing extracted file\n");
         status = UNZ_ERRNO;
         if (report)
             report->writeFailed = true;
@@ -249,14 +252,14 @@ int extractCurrentEntry(unzFile archive, ExtractionReport* report) {
         status = UNZ_CRCERROR;
     }
     if (status != UNZ_OK) {
-        std::printf("error %d with zipfile in unzCloseCurrentFile\n", status);
+        printLine("error %d with zipfile in unzCloseCurrentFile\n", status);
         platform::removeFile(temporary);
         return status;
     }
     setEntryFileTime(temporary, info.dosDate);
     if (!platform::replaceFile(temporary, name)) {
         // Taken since the check above, by another program or by a folder.
-        std::printf("error opening %s\n", name);
+        printLine("error opening %s\n", name);
         if (report)
             ++report->skipped;
         platform::removeFile(temporary);
@@ -275,7 +278,7 @@ int extractAllEntries(unzFile archive, ExtractionReport* report) {
         if (status == UNZ_OK && i + 1 < global.number_entry) {
             status = unzGoToNextFile(archive);
             if (status != UNZ_OK)
-                std::printf("error %d with zipfile in unzGoToNextFile\n", status);
+                printLine("error %d with zipfile in unzGoToNextFile\n", status);
         }
     }
     closeHeaderReader();
