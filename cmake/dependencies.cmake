@@ -1,4 +1,4 @@
-# zlib, minizip and the Ogg Vorbis libraries as imported targets: Debian's -dev packages natively, and for the
+# zlib, minizip, libzstd and the Ogg Vorbis libraries as imported targets: Debian's -dev packages natively, and for the
 # mingw targets the static libraries that scripts/setup.sh builds into VARDANE_DEPS.
 if(WIN32)
     set(VARDANE_DEPS "$ENV{VARDANE_DEPS}" CACHE PATH "Prefix of the mingw builds of the dependencies")
@@ -25,6 +25,15 @@ if(WIN32)
         INTERFACE_INCLUDE_DIRECTORIES ${MINIZIP_INCLUDE_DIR}
         INTERFACE_LINK_LIBRARIES deps::zlib)
 
+    find_library(ZSTD_LIBRARY NAMES libzstd.a PATHS ${dep_prefix}/lib NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH)
+    if(NOT ZSTD_LIBRARY OR NOT EXISTS ${dep_prefix}/include/zstd.h)
+        message(FATAL_ERROR "libzstd.a not found for ${MINGW_TRIPLE}: run scripts/setup.sh first")
+    endif()
+    add_library(deps::zstd STATIC IMPORTED)
+    set_target_properties(deps::zstd PROPERTIES
+        IMPORTED_LOCATION ${ZSTD_LIBRARY}
+        INTERFACE_INCLUDE_DIRECTORIES ${dep_prefix}/include)
+
     # libvorbisenc is only for the tests, which make their own Ogg Vorbis fixtures.
     set(previous "")
     foreach(lib ogg vorbis vorbisfile vorbisenc)
@@ -47,6 +56,8 @@ else()
     add_library(deps::zlib ALIAS ZLIB::ZLIB)
     add_library(deps::minizip INTERFACE IMPORTED)
     target_link_libraries(deps::minizip INTERFACE PkgConfig::MINIZIP ZLIB::ZLIB)
+    pkg_check_modules(ZSTD REQUIRED IMPORTED_TARGET libzstd)
+    add_library(deps::zstd ALIAS PkgConfig::ZSTD)
     pkg_check_modules(VORBISFILE REQUIRED IMPORTED_TARGET vorbisfile)
     pkg_check_modules(VORBISENC REQUIRED IMPORTED_TARGET vorbisenc vorbis ogg)
     add_library(deps::vorbisfile ALIAS PkgConfig::VORBISFILE)

@@ -1,12 +1,16 @@
 // The patch archive is written through minizip's zip API: files sorted by path, '/'
 // separators, no folder entries, DOS times in local time, deflated at the best level
-// unless storing is smaller, empty files stored, no extra fields, no data descriptors.
+// unless storing is smaller, empty files stored, no data descriptors. Delta entries are stored
+// (their frames do not deflate), named after their target with the delta suffix, with the
+// delta record as the extra field of both headers; no other entry has an extra field.
 #include "mkpatch/build.h"
+#include "mkpatch/delta_encoder.h"
 #include "mkpatch/masters.h"
 #include "mkpatch/payload.h"
 #include "mkpatch/progress.h"
 #include "mkpatch/standard_script.h"
 
+#include "patcher/delta_record.h"
 #include "patcher/entry_rules.h"
 #include "platform/platform.h"
 
@@ -17,6 +21,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
+#include <set>
 #include <thread>
 #include <cerrno>
 #include <cstdint>
@@ -93,8 +99,9 @@ tm_zip dosTimeOf(time_t modified) {
     return when;
 }
 
-// Size of the raw deflate stream minizip would write for the file at the best level.
-bool deflatedSize(const fs::path& path, uint64_t& size) {
+// Size of the raw deflate stream minizip would write for the file at the best level; past
+// `limit` it stops and says limit + 1.
+bool deflatedSize(const fs::path& path, uint64_t& size, uint64_t limit = UINT64_MAX) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return false;
@@ -116,8 +123,10 @@ bool deflatedSize(const fs::path& path, uint64_t& size) {
             deflate(&stream, flush);
             size += output.size() - stream.avail_out;
         } while (stream.avail_out == 0);
-    } while (flush != Z_FINISH && !in.bad());
+    } while (flush != Z_FINISH && !in.bad() && size <= limit);
     deflateEnd(&stream);
+    if (size > limit)
+        size = limit + 1;
     return !in.bad();
 }
 
@@ -248,13 +257,23 @@ void forEachInParallel(size_t first, size_t last, Job job) {
         thread.join();
 }
 
-// A file read and deflated ahead of writing: once, at the best level, by one of the workers.
+// A file read and deflated ahead of writing: once, at the best level, by one of the workers;
+// its delta too, when it has a base and fits one segment.
 struct Packed {
     std::string content;
     std::string deflated;
     uLong crc = 0;
     bool ready = false;  // false: too large to hold, or unreadable; the writer streams it itself
+    bool deltaTried = false;
+    bool deltaMade = false;
+    Delta delta;
+    std::string deltaError;
 };
+
+void makeDeltaOf(const PayloadFile& file, const DeltaOptions& options, Packed& packed) {
+    packed.deltaTried = true;
+    packed.deltaMade = makeDelta(file.base, file.path, options, packed.delta, packed.deltaError);
+}
 
 const uint64_t kPackInMemoryLimit = 64ull << 20;
 
@@ -303,9 +322,68 @@ bool addPacked(zipFile archive, const PayloadFile& file, const Packed& packed, s
     return true;
 }
 
+// Writes a delta entry: the target's name with the suffix, stored, the record in both headers.
+bool addDelta(zipFile archive, const PayloadFile& file, const Delta& delta, std::string& error) {
+    unsigned char extra[patcher::kMaxDeltaExtraSize];
+    unsigned long extraSize = patcher::writeDeltaRecord(delta.record, extra, sizeof extra);
+    std::string name = file.entryName + patcher::kDeltaSuffix;
+    zip_fileinfo info;
+    std::memset(&info, 0, sizeof info);
+    info.tmz_date = dosTimeOf(file.modified);
+    int status = zipOpenNewFileInZip4(archive, name.c_str(), &info, extra, static_cast<uInt>(extraSize), extra,
+                                      static_cast<uInt>(extraSize), NULL, 0, Z_BEST_COMPRESSION, 0, -MAX_WBITS, 8,
+                                      Z_DEFAULT_STRATEGY, NULL, 0, kVersionMadeBy, 0);
+    if (status == ZIP_OK)
+        status = zipWriteInFileInZip(archive, delta.frames.data(), static_cast<unsigned>(delta.frames.size()));
+    int closeStatus = zipCloseFileInZip(archive);
+    if (extraSize == 0 || status != ZIP_OK || closeStatus != ZIP_OK) {
+        error = "cannot write the delta of " + file.name + " into the archive (error " + std::to_string(status) + ")";
+        return false;
+    }
+    return true;
+}
+
+// What a delta entry costs beyond its frames: the record and the longer name, in both headers.
+uint64_t deltaOverhead(const Delta& delta) {
+    return 2 * (4 + 24 + 12 * static_cast<uint64_t>(delta.record.segmentCount) + patcher::kDeltaSuffixLength);
+}
+
+// Writes file `i`, as a delta when it has one smaller than the whole file's entry.
+bool addEntry(zipFile archive, const PayloadFile& file, Packed& packed, const DeltaOptions& options,
+              BuildReport& report, std::string& error) {
+    if (!file.base.empty() && !packed.deltaTried) {
+        DeltaOptions all = options;
+        all.threads = 0;
+        makeDeltaOf(file, all, packed);
+    }
+    if (packed.deltaTried && !packed.deltaMade) {
+        error = packed.deltaError;
+        return false;
+    }
+    if (packed.deltaMade) {
+        uint64_t deltaSize = packed.delta.frames.size() + deltaOverhead(packed.delta);
+        uint64_t wholeSize = file.size;
+        if (packed.ready) {
+            wholeSize = std::min<uint64_t>(packed.deflated.size(), file.size);
+        } else if (!deflatedSize(file.path, wholeSize, deltaSize)) {
+            error = "cannot read " + textOf(file.path);
+            return false;
+        }
+        if (deltaSize < wholeSize) {
+            ++report.deltas;
+            report.deltaFileBytes += file.size;
+            report.deltaBytes += packed.delta.frames.size();
+            return addDelta(archive, file, packed.delta, error);
+        }
+    }
+    return packed.ready ? addPacked(archive, file, packed, error) : addFile(archive, file, error);
+}
+
 // Files are packed by one worker per core, a batch at a time so that memory stays bounded,
 // and written in order by this thread: the archive is the same however many cores pack it.
-bool writeArchive(const std::vector<PayloadFile>& files, const fs::path& zipPath, std::string& error) {
+// A delta larger than one segment is made by the writer, its segments spread over the cores.
+bool writeArchive(const std::vector<PayloadFile>& files, const fs::path& zipPath, const DeltaOptions& deltas,
+                  BuildReport& report, std::string& error) {
     zlib_filefunc_def functions;
     platform::fillArchiveFileFunctions(&functions);
     zipFile archive = zipOpen2(textOf(zipPath).c_str(), APPEND_STATUS_CREATE, NULL, &functions);
@@ -316,13 +394,18 @@ bool writeArchive(const std::vector<PayloadFile>& files, const fs::path& zipPath
     bool ok = true;
     Progress progress("building", static_cast<unsigned long>(files.size()), "entries");
     const size_t batch = 8 * std::max(1u, std::thread::hardware_concurrency());
+    DeltaOptions alone = deltas;
+    alone.threads = 1;
     for (size_t first = 0; ok && first < files.size(); first += batch) {
         size_t last = std::min(files.size(), first + batch);
         std::vector<Packed> packed(last - first);
-        forEachInParallel(first, last, [&](size_t i) { pack(files[i], packed[i - first]); });
+        forEachInParallel(first, last, [&](size_t i) {
+            pack(files[i], packed[i - first]);
+            if (!files[i].base.empty() && files[i].size <= deltas.segmentSize)
+                makeDeltaOf(files[i], alone, packed[i - first]);
+        });
         for (size_t i = first; ok && i < last; ++i) {
-            const Packed& p = packed[i - first];
-            ok = p.ready ? addPacked(archive, files[i], p, error) : addFile(archive, files[i], error);
+            ok = addEntry(archive, files[i], packed[i - first], deltas, report, error);
             progress.step();
         }
     }
@@ -403,7 +486,7 @@ bool addSounds(const SoundOptions& options, unsigned codePage, const fs::path& s
     // The sounds' names are checked before any is encoded.
     std::vector<PayloadFile> sounds;
     for (const PayloadFile& master : masters)
-        sounds.push_back(PayloadFile{soundName(master), master.path, 0, 0, ""});
+        sounds.push_back(PayloadFile{soundName(master), master.path, 0, 0, "", {}});
     if (!checkNames(sounds, codePage, error))
         return false;
     std::vector<Encoded> encoded = encodeMasters(masters, options.quality);
@@ -420,7 +503,7 @@ bool addSounds(const SoundOptions& options, unsigned codePage, const fs::path& s
         if (!writeStaged(staged, encoded[i].ogg.data(), encoded[i].ogg.size(), fs::last_write_time(masters[i].path, ec),
                          error))
             return false;
-        files.push_back(PayloadFile{name, staged, 0, 0, ""});
+        files.push_back(PayloadFile{name, staged, 0, 0, "", {}});
         ++report.sounds;
         report.wavBytes += fs::file_size(masters[i].path, ec);
         report.oggBytes += encoded[i].ogg.size();
@@ -428,17 +511,85 @@ bool addSounds(const SoundOptions& options, unsigned codePage, const fs::path& s
     fs::path script = staging / kScriptName;
     if (!writeStaged(script, reinterpret_cast<const char*>(kStandardScript), kStandardScriptSize, converterTime, error))
         return false;
-    files.push_back(PayloadFile{kScriptName, script, 0, 0, ""});
-    files.push_back(PayloadFile{kConverterName, pathOf(options.converter), 0, 0, ""});
+    files.push_back(PayloadFile{kScriptName, script, 0, 0, "", {}});
+    files.push_back(PayloadFile{kConverterName, pathOf(options.converter), 0, 0, "", {}});
     std::sort(files.begin(), files.end(),
               [](const PayloadFile& a, const PayloadFile& b) { return a.name < b.name; });
     return true;
 }
 
+// A payload of game files alone (what `diff` gives) still needs a script: the patcher reports
+// a patch whose script it cannot start as damaged.
+bool addScriptIfMissing(const fs::path& staging, std::vector<PayloadFile>& files, BuildReport& report,
+                        std::string& error) {
+    for (const PayloadFile& file : files)
+        if (foldedName(file.name) == foldedName(kScriptName))
+            return true;
+    fs::path script = staging / kScriptName;
+    std::error_code ec;
+    if (!writeStaged(script, kMinimalScript, std::strlen(kMinimalScript), fs::file_time_type::clock::now(), error))
+        return false;
+    files.push_back(PayloadFile{kScriptName, script, 0, 0, "", {}});
+    std::sort(files.begin(), files.end(),
+              [](const PayloadFile& a, const PayloadFile& b) { return a.name < b.name; });
+    report.scriptAdded = true;
+    return true;
+}
+
+// Files the standard script removes once it has run: a player never has them to update.
+bool removedAfterTheRun(const std::string& name) {
+    std::string folded = foldedName(name);
+    return folded == foldedName(kScriptName) || folded == foldedName(kConverterName) ||
+           folded.compare(0, 6, foldedName(kSoundFolder)) == 0;
+}
+
+// Gives each payload file that the older release has too (letter case ignored, as Windows
+// finds it) its base. Files that stay whole: the ones the script removes, empty ones, ones
+// whose delta entry's name would be too long or taken by another file.
+bool matchBases(const std::string& tree, std::vector<PayloadFile>& files, BuildReport& report, std::string& error) {
+    std::vector<PayloadFile> old;
+    if (!collectFiles(tree, old, error))
+        return false;
+    std::map<std::string, fs::path> bases;
+    std::set<std::string> ambiguous, payload;
+    for (const PayloadFile& file : old) {
+        std::string key = foldedName(file.name);
+        if (!bases.emplace(key, file.path).second)
+            ambiguous.insert(key);
+    }
+    for (const PayloadFile& file : files)
+        payload.insert(foldedName(file.name));
+    for (PayloadFile& file : files) {
+        std::string key = foldedName(file.name);
+        auto found = bases.find(key);
+        if (found == bases.end() || removedAfterTheRun(file.name) || file.size == 0 ||
+            payload.count(foldedName(file.name + patcher::kDeltaSuffix)) ||
+            file.entryName.size() + patcher::kDeltaSuffixLength > patcher::kMaxEntryNameLength)
+            continue;
+        if (ambiguous.count(key)) {
+            report.warnings.push_back("the older release has more than one file named like " + file.name +
+                                      " (letter case aside); it goes whole");
+            continue;
+        }
+        std::error_code ec;
+        uint64_t size = fs::file_size(found->second, ec);
+        if (ec || size == 0 || size > patcher::kMaxDeltaFileSize || file.size > patcher::kMaxDeltaFileSize)
+            continue;
+        file.base = found->second;
+    }
+    return true;
+}
+
 }  // namespace
 
+const char kMinimalScript[] =
+    ":; rm -f -- \"$0\"; exit 0 #\r\n"
+    "@rem Added by mkpatch, as the patch had no script of its own: it removes itself and ends well.\r\n"
+    "@del /f /q \"%~f0\" & exit /b 0\r\n";
+
 bool buildPatch(const std::string& stubPath, const std::string& outPath, const std::string& payloadDir,
-                std::string& error, BuildReport* report, const SoundOptions* sounds, unsigned codePage) {
+                std::string& error, BuildReport* report, const SoundOptions* sounds, unsigned codePage,
+                const BaseOptions* base) {
     platform::Utf8Paths utf8Paths;
     BuildReport local;
     if (!report)
@@ -457,12 +608,16 @@ bool buildPatch(const std::string& stubPath, const std::string& outPath, const s
     } cleanUpStaging{staging};
     if (sounds && !addSounds(*sounds, codePage, staging, files, *report, error))
         return false;
-    if (!checkFiles(files, codePage, error) || !describeFiles(files, error))
-        return false;
     if (files.empty()) {
         error = "the payload folder holds no files: " + payloadDir;
         return false;
     }
+    if (!addScriptIfMissing(staging, files, *report, error))
+        return false;
+    if (!checkFiles(files, codePage, error) || !describeFiles(files, error))
+        return false;
+    if (base && !matchBases(base->tree, files, *report, error))
+        return false;
     std::error_code ec;
     fs::path stub = pathOf(stubPath);
     if (!fs::is_regular_file(stub, ec)) {
@@ -480,7 +635,8 @@ bool buildPatch(const std::string& stubPath, const std::string& outPath, const s
         fs::remove(partPath, ec);
     };
 
-    if (!writeArchive(files, zipPath, error) || !markStoredEntries(zipPath, error)) {
+    if (!writeArchive(files, zipPath, base ? base->delta : DeltaOptions(), *report, error) ||
+        !markStoredEntries(zipPath, error)) {
         cleanUp();
         return false;
     }

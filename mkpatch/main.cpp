@@ -24,10 +24,17 @@ struct Command {
 
 const Command kCommands[] = {
     {"build", "mkpatch build --stub STUB --out OUT DIR [--sounds WAVDIR [--quality Q] [--converter FILE]]\n"
-              "                    [--codepage N]",
+              "                    [--codepage N] [--base OLDTREE]",
      "writes OUT: the STUB executable followed by a patch archive of every\n"
      "file below DIR (sorted by path, deflated unless storing is smaller),\n"
-     "and ends with a line of sizes. With --sounds, every 16-bit PCM .wav below\n"
+     "and ends with a line of sizes. With --base, a file that the game tree\n"
+     "OLDTREE (the release the patch updates) has under the same name, letter\n"
+     "case aside, goes as a delta against it when that is smaller: players\n"
+     "download only the difference, and the patcher refuses the whole patch\n"
+     "before writing anything when a player's file is not OLDTREE's. From two\n"
+     "game trees: mkpatch diff OLD NEW --out DIR, then build --base OLD ... DIR.\n"
+     "A DIR without a patch.bat gets one that only removes itself.\n"
+     "With --sounds, every 16-bit PCM .wav below\n"
      "WAVDIR is encoded as Ogg Vorbis into Patch/ (WAVDIR/music/a.wav becomes\n"
      "Patch/music/a.ogg) at quality Q (0 to 10, default 5), and the converter\n"
      "(default: sondrel.exe beside STUB) and the standard patch.bat are added.\n"
@@ -40,12 +47,16 @@ const Command kCommands[] = {
      "missing from OLD or differs from it, keeping folders and times; reports\n"
      "what it took, what it skipped as unchanged, and what only OLD has;\n"
      "NEW's names must fit code page N"},
-    {"list", "mkpatch list [--codepage N] FILE", "prints the entries of a patcher file"},
-    {"verify", "mkpatch verify [--codepage N] FILE",
+    {"list", "mkpatch list [--codepage N] FILE",
+     "prints the entries of a patcher file; a delta entry shows its target's\n"
+     "name and size, and the size of the file it updates"},
+    {"verify", "mkpatch verify [--codepage N] FILE [--base OLDTREE]",
      "reads every entry and checks names, local headers, lengths and CRCs,\n"
      "and decodes every Patch/**/*.ogg sound as the converter will; exit 0\n"
      "only when the patcher would extract the whole archive and the converter\n"
-     "convert every sound on a Windows of code page N"},
+     "convert every sound on a Windows of code page N. With --base, every\n"
+     "delta is applied to OLDTREE's file and its result checked; without it,\n"
+     "deltas are checked only as stored bytes"},
 };
 
 // What --codepage means, after the commands.
@@ -125,9 +136,13 @@ bool takeCodePage(const std::vector<std::string>& args, size_t& i, unsigned& cod
     return true;
 }
 
+const char* files(size_t count) {
+    return count == 1 ? "file" : "files";
+}
+
 int runBuild(const std::vector<std::string>& args) {
     auto usageError = [](const std::string& message) { return ::usageError(message, "build"); };
-    std::string stub, out, dir, masters, quality, converter, problem;
+    std::string stub, out, dir, masters, quality, converter, baseTree, problem;
     unsigned codePage = mkpatch::kDefaultCodePage;
     bool codePageGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
@@ -135,13 +150,15 @@ int runBuild(const std::vector<std::string>& args) {
         if (arg == "--codepage") {
             if (!takeCodePage(args, i, codePage, codePageGiven, problem))
                 return usageError(problem);
-        } else if (arg == "--stub" || arg == "--out" || arg == "--sounds" || arg == "--quality" || arg == "--converter") {
+        } else if (arg == "--stub" || arg == "--out" || arg == "--sounds" || arg == "--quality" || arg == "--converter" ||
+                   arg == "--base") {
             if (i + 1 >= args.size())
                 return usageError(arg + " needs a value");
             std::string& target = arg == "--stub"      ? stub
                                   : arg == "--out"     ? out
                                   : arg == "--sounds"  ? masters
                                   : arg == "--quality" ? quality
+                                  : arg == "--base"    ? baseTree
                                                        : converter;
             if (!target.empty())
                 return usageError(arg + " given twice");
@@ -181,10 +198,19 @@ int runBuild(const std::vector<std::string>& args) {
     }
     std::string error;
     mkpatch::BuildReport report;
-    if (!mkpatch::buildPatch(stub, out, dir, error, &report, masters.empty() ? nullptr : &sounds, codePage))
+    mkpatch::BaseOptions base;
+    base.tree = baseTree;
+    if (!mkpatch::buildPatch(stub, out, dir, error, &report, masters.empty() ? nullptr : &sounds, codePage,
+                             baseTree.empty() ? nullptr : &base))
         return failed(error);
     for (const std::string& warning : report.warnings)
         printText(stderr, "mkpatch: warning: " + warning + "\n");
+    if (report.scriptAdded)
+        printText(stderr, "mkpatch: note: " + dir + " holds no patch.bat; the patch has one that only removes itself\n");
+    if (!baseTree.empty())
+        std::printf("deltas: %lu %s against the older release, %llu bytes of new files in %llu bytes of deltas\n",
+                    report.deltas, files(report.deltas), static_cast<unsigned long long>(report.deltaFileBytes),
+                    static_cast<unsigned long long>(report.deltaBytes));
     if (report.sounds)
         std::printf("sounds: %lu from WAV masters of %llu bytes into Ogg Vorbis of %llu (%.1f%%)\n",
                     report.sounds, static_cast<unsigned long long>(report.wavBytes),
@@ -199,10 +225,6 @@ int runBuild(const std::vector<std::string>& args) {
                 report.uncompressedBytes ? 100.0 * report.storedBytes / report.uncompressedBytes : 100.0,
                 static_cast<unsigned long long>(report.patcherBytes));
     return 0;
-}
-
-const char* files(size_t count) {
-    return count == 1 ? "file" : "files";
 }
 
 int runDiff(const std::vector<std::string>& args) {

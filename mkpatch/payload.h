@@ -18,6 +18,7 @@ struct PayloadFile {
     uint64_t size;
     time_t modified;
     std::string entryName;  // `name` in the game's code page, as the archive stores it
+    std::filesystem::path base;  // the file of the old release it updates, for a delta entry
 };
 
 // A path named in UTF-8, on every system.
@@ -28,6 +29,10 @@ std::string textOf(const std::filesystem::path& path);
 // Every regular file below `dir`, sorted by name; sizes and times are left 0. False with
 // `error` set when `dir` is no folder or cannot be walked.
 bool collectFiles(const std::string& dir, std::vector<PayloadFile>& files, std::string& error);
+
+// `name` with letter case folded the way Windows compares names, for matching files of two
+// trees: letters of the Latin and Cyrillic alphabets the game's code pages hold.
+std::string foldedName(const std::string& name);
 
 // Sets each file's entry name: its name in `codePage`. False with `error` naming the first
 // file whose name the code page cannot hold, or that the patcher would refuse once converted.

@@ -13,6 +13,7 @@ namespace {
 
 const unsigned kPathBufferSize = 260;
 const unsigned kNameBufferSize = 256;
+const unsigned long kMaxExtraSize = 1024;
 
 // What the archive was opened with, for the header reader.
 zlib_filefunc_def archiveFunctions;
@@ -64,6 +65,24 @@ bool localNameMatches(unzFile archive, const char* name, unsigned long length) {
         archiveFunctions.zread_file(archiveFunctions.opaque, headerStream, local, length) != length)
         return false;
     return std::memcmp(local, name, length) == 0;
+}
+
+bool localExtraFieldMatches(unzFile archive, const unsigned char* extra, unsigned long length) {
+    ZPOS64_T data = unzGetCurrentFileZStreamPos64(archive);
+    int stated = unzGetLocalExtrafield(archive, NULL, 0);
+    if (!headerStream || data == 0 || stated < 0 || static_cast<unsigned long>(stated) != length || data < length ||
+        length > kMaxExtraSize)
+        return false;
+    unsigned char local[kMaxExtraSize];
+    ZPOS64_T at = data - length;
+    if (length == 0)
+        return true;
+    if (at > 0x7FFFFFFFul ||
+        archiveFunctions.zseek_file(archiveFunctions.opaque, headerStream, static_cast<uLong>(at),
+                                    ZLIB_FILEFUNC_SEEK_SET) != 0 ||
+        archiveFunctions.zread_file(archiveFunctions.opaque, headerStream, local, length) != length)
+        return false;
+    return std::memcmp(local, extra, length) == 0;
 }
 
 }  // namespace patcher

@@ -19,5 +19,9 @@ void closeHeaderReader();
 // True when the open current entry's local header names it as the central directory does
 // (`name`, `length` bytes). A damaged name would put the entry's data under another name.
 bool localNameMatches(unzFile archive, const char* name, unsigned long length);
+// True when the open current entry's local extra field is `extra` (`length` bytes), as the
+// central directory has it. (minizip's own reader of the local extra field misses the bytes
+// in front of the archive.)
+bool localExtraFieldMatches(unzFile archive, const unsigned char* extra, unsigned long length);
 
 }  // namespace patcher

@@ -79,6 +79,8 @@ int applyPatch(const char* ownPath, unzFile& archive) {
     // Files left unreplaced come first: closing the game is the player's next step either way.
     ExtractionReport report;
     if (extractAllEntries(archive, &report) != 0) {
+        if (report.wrongVersions)
+            return kOutcomeWrongVersion;
         if (report.skipped)
             return kOutcomeFilesNotReplaced;
         return report.writeFailed ? kOutcomeWriteFailed : kOutcomeCorrupted;

@@ -18,6 +18,9 @@ enum Outcome {
     kOutcomeScriptFailed = 9,
     // An entry could not be written (a full disk, say): a new download would not help.
     kOutcomeWriteFailed = 10,
+    // A delta entry's target is neither the file it updates nor already the new one (a modded
+    // file, another release, a missing file): nothing was written.
+    kOutcomeWrongVersion = 11,
 };
 
 const unsigned kPathBufferSize = 260;

@@ -57,6 +57,8 @@ const char* describeProblem(EntryProblem problem) {
         return "encrypted entry";
     case EntryProblem::UnconvertibleName:
         return "UTF-8 name not in the player's code page";
+    case EntryProblem::DamagedDelta:
+        return "damaged delta record";
     }
     return "unknown problem";
 }

@@ -20,6 +20,7 @@ enum class EntryProblem {
     UnsupportedMethod,  // neither stored (0) nor deflated (8)
     Encrypted,          // general purpose flag bit 0
     UnconvertibleName,  // flagged UTF-8, but not UTF-8, or not exactly in the player's code page
+    DamagedDelta,       // a delta record that cannot be used, or on an entry that cannot hold one
 };
 
 EntryProblem checkEntryName(const char* name, unsigned long nameLength);

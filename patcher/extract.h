@@ -14,13 +14,23 @@ struct ExtractionReport {
     // The pass stopped because an entry's data could not be written (a full disk, say),
     // not because the archive was damaged.
     bool writeFailed = false;
+    // Delta entries whose target is neither the file they update nor already the new one;
+    // the pass refuses the whole patch before writing anything when there are any.
+    unsigned long wrongVersions = 0;
 };
+
+// The status of a pass that met a target of the wrong version; not one of minizip's.
+const int kWrongVersionStatus = -120;
 
 // 0 when every entry was processed, otherwise the non-zero status that stopped the pass.
 // `report`, when given, is added to.
 int extractAllEntries(unzFile archive, ExtractionReport* report = NULL);
 // The current entry's status; 0 lets the pass go on.
 int extractCurrentEntry(unzFile archive, ExtractionReport* report = NULL);
+// Examines the target of every delta entry, printing a line for each that is neither the
+// file its entry updates nor already the new one; kWrongVersionStatus when there was one, the
+// status of a refused entry, or 0. Leaves the archive on its first entry.
+int checkDeltaTargets(unzFile archive, ExtractionReport* report = NULL);
 
 // 0, or -1 with errno set.
 int makeFolder(const char* path);

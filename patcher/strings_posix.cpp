@@ -15,6 +15,7 @@ const StringResource kStringResources[] = {
     {IDS_NOT_REPLACED, TEXT_NOT_REPLACED},
     {IDS_SCRIPT_FAILED, TEXT_SCRIPT_FAILED},
     {IDS_WRITE_FAILED, TEXT_WRITE_FAILED},
+    {IDS_WRONG_VERSION, TEXT_WRONG_VERSION},
 };
 const unsigned kStringResourceCount = sizeof kStringResources / sizeof kStringResources[0];
 

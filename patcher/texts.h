@@ -15,6 +15,7 @@
 #define IDS_NOT_REPLACED   8
 #define IDS_SCRIPT_FAILED  9
 #define IDS_WRITE_FAILED   10
+#define IDS_WRONG_VERSION  11
 
 #define TEXT_REGISTRY_KEY    "Software\\" VARDANE_COMPANY "\\Torvicor\\" VARDANE_PRODUCT
 #define TEXT_NOT_FOUND       "Vardane not found!"
@@ -27,6 +28,7 @@
 #define TEXT_NOT_REPLACED    "Some game files could not be replaced. Close the game and apply the patch again."
 #define TEXT_SCRIPT_FAILED   "The game files were updated, but the patch could not finish its last step. Apply the patch again."
 #define TEXT_WRITE_FAILED    "The game files could not be written. Free some disk space and apply the patch again."
+#define TEXT_WRONG_VERSION   "Some game files are not the version this patch updates, so nothing was changed. Install the full patch instead, or restore the game's files and apply this patch again."
 
 #define IDI_PATCHER 102
 

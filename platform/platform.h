@@ -45,6 +45,24 @@ bool setFileAttributes(const char* path, unsigned long attributes);
 // creation and last-write times; the last-access time is kept. Failures leave the times alone.
 void setFileTimesFromDos(const char* path, unsigned long dosDate);
 
+// --- Game files read whole: the bases of delta entries ---
+
+// The size of an existing file; false when there is no file of that name.
+bool fileSize(const char* path, unsigned long long* size);
+
+// A read-only view of `length` bytes of an existing file from `offset`, mapped into memory,
+// so that a file of hundreds of megabytes is read where it lies rather than copied. The file
+// is open for reading, shared only for reading, while the view is made; a view of 0 bytes maps
+// nothing. False when the file cannot be opened, is shorter, or the range cannot be mapped.
+struct FileView {
+    const unsigned char* data;
+    unsigned long length;
+    void* mapping;  // for unmapFileView
+    unsigned long mappedLength;
+};
+bool mapFileView(const char* path, unsigned long offset, unsigned long length, FileView* view);
+void unmapFileView(FileView* view);
+
 // Opens a file for reading with the C runtime's streams ("rb").
 FILE* openFileForReading(const char* path);
 
@@ -127,8 +145,9 @@ void systemTextToAnsi(const char* text, char* buffer, unsigned long size);
 // --- The publisher's tool ---
 
 // The publisher's builder names files in UTF-8, whatever the system's code page. While a
-// Utf8Paths lives, the paths given to openFileForReading, openStreamFile and the archive's
-// file functions are taken as UTF-8 (on Windows through the wide functions).
+// Utf8Paths lives, the paths given to openFileForReading, openStreamFile, fileSize,
+// mapFileView and the archive's file functions are taken as UTF-8 (on Windows through the wide
+// functions).
 bool useUtf8Paths(bool on);  // returns the previous setting
 class Utf8Paths {
 public:

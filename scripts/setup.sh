@@ -3,7 +3,7 @@
 # Idempotent: a re-run on a ready machine only checks and exits.
 #
 # Installs the native + mingw toolchains and test tools from Debian, then
-# builds static minizip/libogg/libvorbis for both Windows targets from
+# builds static minizip/libogg/libvorbis/libzstd for both Windows targets from
 # Debian's source packages (so Debian's patches are in), into
 #   ${VARDANE_DEPS:-/opt/vardane-deps}/<triple>/{include,lib}
 # and the 32-bit Windows test environment (qemu-i386, an i386 chroot with 32-bit Wine and
@@ -27,10 +27,10 @@ fi
 PACKAGES=(
     g++ cmake make pkg-config clang
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64 binutils-mingw-w64
-    zlib1g-dev libminizip-dev libvorbis-dev libogg-dev googletest libz-mingw-w64-dev
+    zlib1g-dev libminizip-dev libvorbis-dev libogg-dev libzstd-dev googletest libz-mingw-w64-dev
     wine wine64
     xvfb xdotool x11-apps imagemagick
-    zip unzip vorbis-tools icoutils file sox libsndfile1-dev osslsigncode openssl
+    zip unzip zstd vorbis-tools icoutils file sox libsndfile1-dev osslsigncode openssl
     dpkg-dev time python3 libclang-rt-14-dev locales
     # the JDK's jar makes archives with UTF-8 names for the name tests
     openjdk-17-jdk-headless
@@ -127,7 +127,7 @@ fi
 
 # --- static Windows dependencies -------------------------------------------
 # Source package name -> stamp name. Order matters: vorbis needs ogg.
-LIBS=(libogg libvorbis minizip)
+LIBS=(libogg libvorbis minizip libzstd)
 
 # The 32-bit build ships to players: its libraries are optimised for size, with each function
 # in its own section so that the linker can drop what the programs do not call, and no
@@ -144,8 +144,24 @@ cflags_of() {  # cflags_of TRIPLE LIB
     echo "$flags"
 }
 
-# A stamp names the flags it was built with: new flags mean a new build.
-stamp_of() { echo "$DEPS_PREFIX/$1/.stamp-$2-$(cflags_of "$1" "$2" | cksum | cut -d' ' -f1)"; }
+# libzstd's own build options. The patcher needs only the decoder: the 32-bit build takes the
+# library's size options (one Huffman and one sequence decoder, nothing inlined by force, no
+# error strings); neither build has legacy formats, the dictionary builder or assembly.
+zstd_options_of() {  # zstd_options_of TRIPLE
+    local options="ZSTD_LEGACY_SUPPORT=0 ZSTD_LIB_DEPRECATED=0 ZSTD_LIB_DICTBUILDER=0 ZSTD_NO_ASM=1"
+    case "$1" in
+    i686-*) options="$options HUF_FORCE_DECOMPRESS_X1=1 ZSTD_FORCE_DECOMPRESS_SEQUENCES_SHORT=1 ZSTD_NO_INLINE=1 ZSTD_STRIP_ERROR_STRINGS=1" ;;
+    esac
+    echo "$options"
+}
+
+# A stamp names the flags and options it was built with: new ones mean a new build.
+stamp_of() {
+    local settings
+    settings=$(cflags_of "$1" "$2")
+    [ "$2" = libzstd ] && settings="$settings $(zstd_options_of "$1")"
+    echo "$DEPS_PREFIX/$1/.stamp-$2-$(echo "$settings" | cksum | cut -d' ' -f1)"
+}
 
 need_build() {
     local lib t
@@ -157,14 +173,24 @@ need_build() {
     return 1
 }
 
-# Fetch (once) and unpack a Debian source package; prints the unpacked dir.
+# Fetch (once) and unpack a Debian source package; prints the unpacked dir. The version apt
+# picks may be one the mirror does not hold (a security update whose files are gone, say): then
+# every other version the source index lists is tried, newest first.
 fetch_source() {
-    local pkg=$1 dir
+    local pkg=$1 dir version
     mkdir -p "$BUILD_ROOT/src/$pkg"
     dir=$(find "$BUILD_ROOT/src/$pkg" -mindepth 1 -maxdepth 1 -type d -name "$pkg-*" | head -n1)
     if [ -z "$dir" ]; then
-        (cd "$BUILD_ROOT/src/$pkg" &&
-            apt_get source -q -o APT::Sandbox::User=root "$pkg" >&2)
+        if ! (cd "$BUILD_ROOT/src/$pkg" && apt-get "${APT_OPTS[@]}" source -q -o APT::Sandbox::User=root "$pkg" </dev/null >&2); then
+            for version in $(apt-cache showsrc "$pkg" | sed -n 's/^Version: //p' | sort -r -V -u); do
+                log "apt-get source $pkg failed; trying $pkg=$version" >&2
+                rm -rf "${BUILD_ROOT:?}/src/$pkg"/*
+                if (cd "$BUILD_ROOT/src/$pkg" &&
+                    apt-get "${APT_OPTS[@]}" source -q -o APT::Sandbox::User=root "$pkg=$version" </dev/null >&2); then
+                    break
+                fi
+            done
+        fi
         dir=$(find "$BUILD_ROOT/src/$pkg" -mindepth 1 -maxdepth 1 -type d -name "$pkg-*" | head -n1)
     fi
     [ -n "$dir" ] || { echo "no unpacked source for $pkg" >&2; exit 1; }
@@ -275,6 +301,24 @@ if need_build; then
             touch "$(stamp_of "$t" minizip)"
         fi
 
+        # libzstd, with its own makefile: the static library and its public headers.
+        if [ ! -f "$(stamp_of "$t" libzstd)" ]; then
+            log "building libzstd for $t"
+            tree=$(fresh_tree "$(fetch_source libzstd)" "$t")
+            logf="$BUILD_ROOT/logs/libzstd-$t.log"
+            # shellcheck disable=SC2046
+            if ! make -C "$tree/lib" -j"$JOBS" libzstd.a CC="$t-gcc-posix" AR="$t-ar" TARGET_SYSTEM=Windows_NT \
+                CFLAGS="$(cflags_of "$t" libzstd)" $(zstd_options_of "$t") >"$logf" 2>&1; then
+                echo "build failed in $tree, last lines of $logf:" >&2
+                tail -n 40 "$logf" >&2
+                exit 1
+            fi
+            install -m 644 "$tree/lib/libzstd.a" "$prefix/lib/libzstd.a"
+            install -m 644 "$tree/lib/zstd.h" "$tree/lib/zstd_errors.h" "$prefix/include/"
+            check_syms "$t" "$prefix/lib/libzstd.a" ZSTD_decompressStream ZSTD_compressStream2 ZSTD_DCtx_refPrefix
+            touch "$(stamp_of "$t" libzstd)"
+        fi
+
         # Static-only: no import libs or DLLs. The .la files and docs are
         # not used by our CMake build and only carry build-time paths.
         rm -f "$prefix"/lib/*.dll.a "$prefix"/bin/*.dll "$prefix"/lib/*.la
@@ -375,7 +419,7 @@ log "win32 prefix: $I386_ROOT$I386_PREFIX"
 log "done in $(( $(date +%s) - START ))s"
 for t in "${TRIPLES[@]}"; do
     log "$t: $DEPS_PREFIX/$t"
-    for a in libminizip.a libogg.a libvorbis.a libvorbisfile.a libvorbisenc.a; do
+    for a in libminizip.a libogg.a libvorbis.a libvorbisfile.a libvorbisenc.a libzstd.a; do
         printf '[setup]   %-16s %s\n' "$a" "$([ -f "$DEPS_PREFIX/$t/lib/$a" ] && echo ok || echo MISSING)"
     done
 done

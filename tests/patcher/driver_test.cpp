@@ -35,6 +35,8 @@ TEST(StringTable, HoldsEveryTextTheDriverLoads) {
         {8, "Some game files could not be replaced. Close the game and apply the patch again."},
         {9, "The game files were updated, but the patch could not finish its last step. Apply the patch again."},
         {10, "The game files could not be written. Free some disk space and apply the patch again."},
+        {11, "Some game files are not the version this patch updates, so nothing was changed. Install the full "
+             "patch instead, or restore the game's files and apply this patch again."},
     };
     for (const auto& e : expected) {
         char buffer[patcher::kTextBufferSize] = "";

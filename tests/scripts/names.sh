@@ -109,13 +109,13 @@ check "build writes nothing" same "" "$(ls polish.exe* 2>/dev/null)"
 check "diff refuses it too, and writes nothing" same "1 mkpatch: code page 1252 cannot hold the name \"Data/Łódź.txt\" no" \
     "$? $(cat err.txt) $( [ -e polishdiff ] && echo yes || echo no)"
 "$mkpatch_bin" build --stub "$patcher_bin" --out polish.exe --codepage 1250 polish >/dev/null
-check "code page 1250 holds it" same "$(printf 'Data/\243\363d\237.txt')" "$(unzip -Z1 polish.exe 2>/dev/null)"
+check "code page 1250 holds it" same "$(printf 'Data/\243\363d\237.txt')" "$(unzip -Z1 polish.exe 2>/dev/null | grep -a -v '^patch.bat$')"
 check "and list reads it back in that code page" contains "Data/Łódź.txt" \
     "$("$mkpatch_bin" list --codepage 1250 polish.exe)"
 mkdir -p cyrillic
 printf 'x' >"cyrillic/Привет.txt"
 "$mkpatch_bin" build --stub "$patcher_bin" --out cyrillic.exe --codepage 1251 cyrillic >/dev/null
-check "code page 1251 holds Привет.txt" same "$(printf '\317\360\350\342\345\362.txt')" "$(unzip -Z1 cyrillic.exe 2>/dev/null)"
+check "code page 1251 holds Привет.txt" same "$(printf '\317\360\350\342\345\362.txt')" "$(unzip -Z1 cyrillic.exe 2>/dev/null | grep -a -v '^patch.bat$')"
 
 # The 255-byte limit counts the converted bytes: 255 of code page 1252 (455 of UTF-8) fit,
 # 256 do not.

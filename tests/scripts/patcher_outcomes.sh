@@ -89,7 +89,9 @@ check "damaged archive wins over an invalid folder" same "Vardane Patch 1.02: Pa
 
 mkdir -p noscript/Data
 printf 'x' >noscript/Data/only.txt
-"$mkpatch_bin" build --stub "$patcher_bin" --out noscript.exe noscript
+# mkpatch gives a payload without a script one of its own; a patch made otherwise may lack it.
+(cd noscript && zip -q -X -r ../noscript.zip .)
+cat "$patcher_bin" noscript.zip >noscript.exe
 chmod +x noscript.exe
 mkdir game4
 register "$work/game4"
@@ -97,6 +99,15 @@ run ./noscript.exe
 check "missing script exits 1" same 1 "$rc"
 check "missing script message" same "Vardane Patch 1.02: Patch file is corrupted" "$err"
 check "missing script still extracted the files" same "x" "$(cat game4/Data/only.txt)"
+"$mkpatch_bin" build --stub "$patcher_bin" --out scripted.exe noscript 2>err.txt >/dev/null
+check "mkpatch says it added a script" contains "holds no patch.bat; the patch has one that only removes itself" \
+    "$(cat err.txt)"
+chmod +x scripted.exe
+mkdir game4b
+register "$work/game4b"
+run ./scripted.exe
+check "the added script ends well and removes itself" same "0 Vardane Patch 1.02: Patch was successfully applied. Data" \
+    "$rc $err $(ls game4b)"
 
 # Outcome 8: everything else went well, but a file could not be replaced (a folder stands in
 # its way): the script still runs, and the player is told to close the game and try again.
