@@ -274,13 +274,19 @@ int runDiff(const std::vector<std::string>& args) {
 
 int runReadBack(const std::string& command, const std::vector<std::string>& args) {
     std::vector<std::string> files;
-    std::string problem;
+    std::string problem, baseTree;
     unsigned codePage = mkpatch::kDefaultCodePage;
     bool codePageGiven = false;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--codepage") {
             if (!takeCodePage(args, i, codePage, codePageGiven, problem))
                 return usageError(problem, command);
+        } else if (args[i] == "--base" && command == "verify") {
+            if (i + 1 >= args.size() || args[i + 1].empty())
+                return usageError("--base needs a value", command);
+            if (!baseTree.empty())
+                return usageError("--base given twice", command);
+            baseTree = args[++i];
         } else {
             files.push_back(args[i]);
         }
@@ -289,7 +295,7 @@ int runReadBack(const std::string& command, const std::vector<std::string>& args
         return usageError(command + " needs exactly one FILE", command);
     std::string error;
     bool ok = command == "list" ? mkpatch::listPatch(files[0], stdout, error, codePage)
-                                : mkpatch::verifyPatch(files[0], stdout, error, codePage);
+                                : mkpatch::verifyPatch(files[0], stdout, error, codePage, baseTree);
     std::fflush(stdout);
     return ok ? 0 : failed(error);
 }

@@ -4,6 +4,7 @@
 #include "mkpatch/payload.h"
 #include "mkpatch/progress.h"
 #include "patcher/archive.h"
+#include "patcher/delta.h"
 #include "patcher/entry_rules.h"
 #include "platform/code_page.h"
 #include "platform/platform.h"
@@ -107,6 +108,12 @@ unzFile openArchive(const std::string& path, std::string& error) {
     return archive;
 }
 
+// What an entry holds beyond its central header: its delta record, when it is a delta entry.
+struct EntryExtra {
+    patcher::DeltaField field = patcher::DeltaField::Absent;
+    patcher::DeltaRecord delta;
+};
+
 // Visits every entry in central-directory order; stops at the first minizip error.
 template <typename Visit>
 int forEachEntry(unzFile archive, Visit visit) {
@@ -114,17 +121,63 @@ int forEachEntry(unzFile archive, Visit visit) {
     int status = unzGetGlobalInfo(archive, &global);
     for (uLong i = 0; status == UNZ_OK && i < global.number_entry; ++i) {
         char name[256];
+        unsigned char extraField[patcher::kMaxDeltaExtraSize];
         unz_file_info info;
-        status = unzGetCurrentFileInfo(archive, &info, name, sizeof name, NULL, 0, NULL, 0);
+        status = unzGetCurrentFileInfo(archive, &info, name, sizeof name, extraField, sizeof extraField, NULL, 0);
         if (status != UNZ_OK)
             break;
         name[sizeof name - 1] = 0;
-        if (!visit(name, info))
+        EntryExtra extra;
+        extra.field = patcher::readDeltaRecord(extraField, std::min<uLong>(info.size_file_extra, sizeof extraField),
+                                               info.compressed_size, &extra.delta);
+        if (!visit(name, info, extra))
             return 1;
         if (i + 1 < global.number_entry)
             status = unzGoToNextFile(archive);
     }
     return status;
+}
+
+// A delta entry's target as the entry names it: without the suffix.
+std::string targetOf(const std::string& name) {
+    size_t suffix = patcher::kDeltaSuffixLength;
+    return name.size() > suffix && name.compare(name.size() - suffix, suffix, patcher::kDeltaSuffix) == 0
+               ? name.substr(0, name.size() - suffix)
+               : name;
+}
+
+// Applies the current entry, a delta, to its file below `baseTree` (found as Windows would,
+// letter case aside). Empty when it makes the file its record states; otherwise what went wrong.
+std::string applyDelta(unzFile archive, const patcher::DeltaRecord& record, const std::string& target,
+                       const std::string& baseTree) {
+    std::vector<PayloadFile> files;
+    std::string error;
+    if (!collectFiles(baseTree, files, error))
+        return error;
+    const PayloadFile* base = nullptr;
+    for (const PayloadFile& file : files)
+        if (foldedName(file.name) == foldedName(target))
+            base = &file;
+    if (!base)
+        return "the older release has no such file";
+    std::string basePath = textOf(base->path);
+    // A file the delta leaves as it is counts as new before it counts as the base.
+    patcher::TargetState state = patcher::examineTarget(basePath.c_str(), record);
+    bool unchanged = record.baseSize == record.newSize && record.baseCrc == record.newCrc;
+    if (state != patcher::TargetState::Base && !(unchanged && state == patcher::TargetState::New))
+        return "the older release's file is not the one this delta updates";
+    FILE* scratch = std::tmpfile();
+    if (!scratch)
+        return "cannot make a scratch file to decode into";
+    int status = unzOpenCurrentFilePassword(archive, NULL);
+    patcher::DeltaOutcome outcome;
+    if (status == UNZ_OK)
+        status = patcher::decodeDelta(archive, record, basePath.c_str(), scratch, &outcome);
+    int closed = unzCloseCurrentFile(archive);
+    std::fclose(scratch);
+    if (status == UNZ_OK)
+        status = closed;
+    return status == UNZ_OK ? "" : "it does not make the file its record states (error " + std::to_string(status) + ")";
 }
 
 }  // namespace
@@ -135,13 +188,20 @@ bool listPatch(const std::string& path, FILE* out, std::string& error, unsigned 
     if (!archive)
         return false;
     std::fprintf(out, "%10s %10s %-8s %-19s %s\n", "size", "packed", "method", "modified", "name");
-    int status = forEachEntry(archive, [&](const char* name, const unz_file_info& info) {
+    int status = forEachEntry(archive, [&](const char* name, const unz_file_info& info, const EntryExtra& extra) {
         char method[32], when[32];
         formatDosTime(info.dosDate, when, sizeof when);
-        printLine(out, "%10lu %10lu %-8s %-19s %s\n", static_cast<unsigned long>(info.uncompressed_size),
+        std::string shown = shownName(name, info, codePage);
+        if (extra.field == patcher::DeltaField::Valid) {
+            printLine(out, "%10lu %10lu %-8s %-19s %s (delta against a file of %lu bytes)\n",
+                      static_cast<unsigned long>(extra.delta.newSize), static_cast<unsigned long>(info.compressed_size),
+                      "delta", when, targetOf(shown).c_str(), static_cast<unsigned long>(extra.delta.baseSize));
+            return true;
+        }
+        printLine(out, "%10lu %10lu %-8s %-19s %s%s\n", static_cast<unsigned long>(info.uncompressed_size),
                   static_cast<unsigned long>(info.compressed_size),
-                  methodName(info.compression_method, method, sizeof method), when,
-                  shownName(name, info, codePage).c_str());
+                  methodName(info.compression_method, method, sizeof method), when, shown.c_str(),
+                  extra.field == patcher::DeltaField::Damaged ? " (damaged delta record)" : "");
         return true;
     });
     unzClose(archive);
@@ -152,20 +212,29 @@ bool listPatch(const std::string& path, FILE* out, std::string& error, unsigned 
     return true;
 }
 
-bool verifyPatch(const std::string& path, FILE* out, std::string& error, unsigned codePage) {
+bool verifyPatch(const std::string& path, FILE* out, std::string& error, unsigned codePage,
+                 const std::string& baseTree) {
     platform::Utf8Paths utf8Paths;
     unzFile archive = openArchive(path, error);
     if (!archive)
         return false;
     std::vector<char> buffer(8192);
-    unsigned long entries = 0, problems = 0, sounds = 0;
+    unsigned long entries = 0, problems = 0, sounds = 0, deltas = 0;
     patcher::openHeaderReader();
     unz_global_info global;
     Progress progress("verifying", unzGetGlobalInfo(archive, &global) == UNZ_OK ? global.number_entry : 0, "entries");
-    int status = forEachEntry(archive, [&](const char* stored, const unz_file_info& info) {
+    int status = forEachEntry(archive, [&](const char* stored, const unz_file_info& info, const EntryExtra& extra) {
         ++entries;
         std::string shown = shownName(stored, info, codePage);
+        bool isDelta = extra.field != patcher::DeltaField::Absent;
+        if (isDelta)
+            shown = targetOf(shown);
         const char* name = shown.c_str();
+        if (extra.field == patcher::DeltaField::Damaged || (isDelta && shown == shownName(stored, info, codePage))) {
+            printLine(out, "FAIL %s: %s\n", name, patcher::describeProblem(patcher::EntryProblem::DamagedDelta));
+            ++problems;
+            return false;
+        }
         // Past its length, the patcher applies its rules to the name in the player's code page.
         std::string playerName(stored, std::min<unsigned long>(info.size_filename, patcher::kMaxEntryNameLength));
         unsigned long playerLength = info.size_filename;
@@ -197,7 +266,7 @@ bool verifyPatch(const std::string& path, FILE* out, std::string& error, unsigne
         if (result == UNZ_OK) {
             step = "read";
             unsigned long total = 0;
-            bool sound = isSound(playerName.c_str());
+            bool sound = !isDelta && isSound(playerName.c_str());
             std::string data;
             while ((result = unzReadCurrentFile(archive, buffer.data(), static_cast<unsigned>(buffer.size()))) > 0) {
                 total += static_cast<unsigned long>(result);
@@ -232,6 +301,20 @@ bool verifyPatch(const std::string& path, FILE* out, std::string& error, unsigne
             ++problems;
             return false;
         }
+        if (isDelta) {
+            ++deltas;
+            if (!baseTree.empty()) {
+                std::string problem = applyDelta(archive, extra.delta, shown, baseTree);
+                if (!problem.empty()) {
+                    printLine(out, "FAIL %s: delta: %s\n", name, problem.c_str());
+                    ++problems;
+                    return false;
+                }
+                printLine(out, "ok   %s (delta applied)\n", name);
+                progress.step();
+                return true;
+            }
+        }
         printLine(out, "ok   %s\n", name);
         progress.step();
         return true;
@@ -249,7 +332,18 @@ bool verifyPatch(const std::string& path, FILE* out, std::string& error, unsigne
     std::fprintf(out, "%lu entries, all sound: names, local headers, lengths and CRCs checked; %lu %s decoded as "
                  "the converter decodes them\n",
                  entries, sounds, sounds == 1 ? "sound" : "sounds");
+    if (deltas && baseTree.empty())
+        std::fprintf(out, "%lu delta %s not applied: their results depend on the files they update; give --base "
+                     "OLDTREE, the release the patch updates, to apply them\n",
+                     deltas, deltas == 1 ? "entry" : "entries");
+    else if (deltas)
+        std::fprintf(out, "%lu delta %s applied to the older release's files, each making the file it states\n", deltas,
+                     deltas == 1 ? "entry" : "entries");
     return true;
+}
+
+bool verifyPatch(const std::string& path, FILE* out, std::string& error, unsigned codePage) {
+    return verifyPatch(path, out, error, codePage, std::string());
 }
 
 }  // namespace mkpatch

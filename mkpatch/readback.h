@@ -13,7 +13,10 @@ namespace mkpatch {
 bool listPatch(const std::string& path, FILE* out, std::string& error, unsigned codePage = 1252);
 
 // Reads every entry to its end; true only when the patcher would extract all of it cleanly
-// on a system of `codePage`.
+// on a system of `codePage`. Delta entries are applied to their files in the game tree
+// `baseTree` and their results checked; without a tree, only their stored bytes are.
+bool verifyPatch(const std::string& path, FILE* out, std::string& error, unsigned codePage,
+                 const std::string& baseTree);
 bool verifyPatch(const std::string& path, FILE* out, std::string& error, unsigned codePage = 1252);
 
 }  // namespace mkpatch

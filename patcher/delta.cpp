@@ -34,16 +34,13 @@ bool fileCrc(const char* path, unsigned long size, unsigned long* crc) {
     return true;
 }
 
+// Released by hand: the patcher has no exceptions, and a destructor here would bring in the
+// C++ runtime's unwinding for nothing.
 struct Decoder {
-    ZSTD_DCtx* context = nullptr;
-    unsigned char* input = nullptr;
-    unsigned char* output = nullptr;
-    size_t outputSize = 0;
-    ~Decoder() {
-        ZSTD_freeDCtx(context);
-        std::free(input);
-        std::free(output);
-    }
+    ZSTD_DCtx* context;
+    unsigned char* input;
+    unsigned char* output;
+    size_t outputSize;
 };
 
 // Decodes one segment's frame, whose `frameSize` bytes come next in the entry, into `out`.
@@ -123,12 +120,10 @@ int checkStoredData(unzFile archive, void* buffer, unsigned bufferSize) {
     return read < 0 ? read : closed;
 }
 
-int decodeDelta(unzFile archive, const DeltaRecord& record, const char* basePath, FILE* out, DeltaOutcome* outcome) {
-    Decoder d;
-    d.context = ZSTD_createDCtx();
-    d.outputSize = ZSTD_DStreamOutSize();
-    d.input = static_cast<unsigned char*>(std::malloc(kInputSize));
-    d.output = static_cast<unsigned char*>(std::malloc(d.outputSize));
+namespace {
+
+int decodeWith(Decoder& d, unzFile archive, const DeltaRecord& record, const char* basePath, FILE* out,
+               DeltaOutcome* outcome) {
     if (!d.context || !d.input || !d.output ||
         ZSTD_isError(ZSTD_DCtx_setParameter(d.context, ZSTD_d_windowLogMax, kMaxDeltaWindowLog)))
         return UNZ_INTERNALERROR;
@@ -148,6 +143,21 @@ int decodeDelta(unzFile archive, const DeltaRecord& record, const char* basePath
     if (more < 0)
         return more;
     return more == 0 && outcome->written == record.newSize && crc == record.newCrc ? UNZ_OK : UNZ_CRCERROR;
+}
+
+}  // namespace
+
+int decodeDelta(unzFile archive, const DeltaRecord& record, const char* basePath, FILE* out, DeltaOutcome* outcome) {
+    Decoder d;
+    d.context = ZSTD_createDCtx();
+    d.outputSize = ZSTD_DStreamOutSize();
+    d.input = static_cast<unsigned char*>(std::malloc(kInputSize));
+    d.output = static_cast<unsigned char*>(std::malloc(d.outputSize));
+    int status = decodeWith(d, archive, record, basePath, out, outcome);
+    ZSTD_freeDCtx(d.context);
+    std::free(d.input);
+    std::free(d.output);
+    return status;
 }
 
 }  // namespace patcher

@@ -159,7 +159,7 @@ zstd_options_of() {  # zstd_options_of TRIPLE
 stamp_of() {
     local settings
     settings=$(cflags_of "$1" "$2")
-    [ "$2" = libzstd ] && settings="$settings $(zstd_options_of "$1")"
+    [ "$2" = libzstd ] && settings="$settings $(zstd_options_of "$1") cflags-from-environment"
     echo "$DEPS_PREFIX/$1/.stamp-$2-$(echo "$settings" | cksum | cut -d' ' -f1)"
 }
 
@@ -307,8 +307,10 @@ if need_build; then
             tree=$(fresh_tree "$(fetch_source libzstd)" "$t")
             logf="$BUILD_ROOT/logs/libzstd-$t.log"
             # shellcheck disable=SC2046
-            if ! make -C "$tree/lib" -j"$JOBS" libzstd.a CC="$t-gcc-posix" AR="$t-ar" TARGET_SYSTEM=Windows_NT \
-                CFLAGS="$(cflags_of "$t" libzstd)" $(zstd_options_of "$t") >"$logf" 2>&1; then
+            # CFLAGS from the environment: on the command line it would override what the
+            # library's makefile adds to it, its size options among them.
+            if ! CFLAGS="$(cflags_of "$t" libzstd)" make -C "$tree/lib" -j"$JOBS" libzstd.a V=1 CC="$t-gcc-posix" \
+                AR="$t-ar" TARGET_SYSTEM=Windows_NT $(zstd_options_of "$t") >"$logf" 2>&1; then
                 echo "build failed in $tree, last lines of $logf:" >&2
                 tail -n 40 "$logf" >&2
                 exit 1
