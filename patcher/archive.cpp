@@ -1,6 +1,11 @@
 // minizip finds the end record by searching back from the end of the file and reads every
 // stored offset relative to the archive's first byte, so the executable image in front of the
 // archive needs no description of its own.
+//
+// minizip is handed the file functions through its 64-bit interface. Its bridge to 32-bit
+// functions refuses every offset that does not fit in an unsigned long, and where that has 32
+// bits (Windows) a step back is such an offset: reading an entry's extra field from the central
+// directory steps back over it, and would fail there.
 #include "patcher/archive.h"
 
 #include "platform/platform.h"
@@ -20,6 +25,56 @@ zlib_filefunc_def archiveFunctions;
 char archivePath[kPathBufferSize];
 voidpf headerStream;
 
+// The 64-bit functions over the 32-bit ones: positions stay below 2 GiB.
+voidpf ZCALLBACK open64(voidpf opaque, const void* filename, int mode) {
+    const zlib_filefunc_def* f = static_cast<const zlib_filefunc_def*>(opaque);
+    return f->zopen_file(f->opaque, static_cast<const char*>(filename), mode);
+}
+
+uLong ZCALLBACK read64(voidpf opaque, voidpf stream, void* buffer, uLong size) {
+    const zlib_filefunc_def* f = static_cast<const zlib_filefunc_def*>(opaque);
+    return f->zread_file(f->opaque, stream, buffer, size);
+}
+
+uLong ZCALLBACK write64(voidpf opaque, voidpf stream, const void* data, uLong size) {
+    const zlib_filefunc_def* f = static_cast<const zlib_filefunc_def*>(opaque);
+    return f->zwrite_file(f->opaque, stream, data, size);
+}
+
+ZPOS64_T ZCALLBACK tell64(voidpf opaque, voidpf stream) {
+    const zlib_filefunc_def* f = static_cast<const zlib_filefunc_def*>(opaque);
+    long at = f->ztell_file(f->opaque, stream);
+    return at < 0 ? static_cast<ZPOS64_T>(-1) : static_cast<ZPOS64_T>(at);
+}
+
+long ZCALLBACK seek64(voidpf opaque, voidpf stream, ZPOS64_T offset, int origin) {
+    const zlib_filefunc_def* f = static_cast<const zlib_filefunc_def*>(opaque);
+    long long target = static_cast<long long>(offset);
+    if (origin == ZLIB_FILEFUNC_SEEK_CUR) {
+        // minizip's steps back come as offsets that wrap around.
+        long at = f->ztell_file(f->opaque, stream);
+        if (at < 0)
+            return -1;
+        target += at;
+        origin = ZLIB_FILEFUNC_SEEK_SET;
+    }
+    if (origin == ZLIB_FILEFUNC_SEEK_END)
+        return target == 0 ? f->zseek_file(f->opaque, stream, 0, origin) : -1;
+    if (target < 0 || target > 0x7FFFFFFFll)
+        return -1;
+    return f->zseek_file(f->opaque, stream, static_cast<uLong>(target), origin);
+}
+
+int ZCALLBACK close64(voidpf opaque, voidpf stream) {
+    const zlib_filefunc_def* f = static_cast<const zlib_filefunc_def*>(opaque);
+    return f->zclose_file(f->opaque, stream);
+}
+
+int ZCALLBACK error64(voidpf opaque, voidpf stream) {
+    const zlib_filefunc_def* f = static_cast<const zlib_filefunc_def*>(opaque);
+    return f->zerror_file(f->opaque, stream);
+}
+
 }  // namespace
 
 unzFile openPatchArchive(const char* ownPath) {
@@ -32,7 +87,8 @@ unzFile openPatchArchiveWith(const char* path, const zlib_filefunc_def& function
     archiveFunctions = functions;
     std::strncpy(archivePath, path, sizeof archivePath - 1);
     archivePath[sizeof archivePath - 1] = 0;
-    return unzOpen2(path, &archiveFunctions);
+    zlib_filefunc64_def wide = {open64, read64, write64, tell64, seek64, close64, error64, &archiveFunctions};
+    return unzOpen2_64(path, &wide);
 }
 
 bool openHeaderReader() {

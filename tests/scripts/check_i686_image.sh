@@ -125,7 +125,7 @@ PY
 }
 
 wrestool -x --raw --type=6 --name=1 "$exe" >"$work/strings.bin"
-check "string table holds ids 1 to 10" same '1=Software\Pellmark\Torvicor\Vardane
+check "string table holds ids 1 to 11" same '1=Software\Pellmark\Torvicor\Vardane
 2=Vardane not found!
 3=Invalid Vardane installation
 4=patch.bat
@@ -134,7 +134,8 @@ check "string table holds ids 1 to 10" same '1=Software\Pellmark\Torvicor\Vardan
 7=Vardane Patch 1.02
 8=Some game files could not be replaced. Close the game and apply the patch again.
 9=The game files were updated, but the patch could not finish its last step. Apply the patch again.
-10=The game files could not be written. Free some disk space and apply the patch again.' "$(string_block "$work/strings.bin")"
+10=The game files could not be written. Free some disk space and apply the patch again.
+11=Some game files are not the version this patch updates, so nothing was changed. Install the full patch instead, or restore the game'"'"'s files and apply this patch again.' "$(string_block "$work/strings.bin")"
 
 # --- the converter ----------------------------------------------------------------------------
 check "PE32 i386 GUI image" contains "PE32 executable (GUI) Intel 80386" "$(file -b "$sondrel")"

@@ -150,7 +150,9 @@ check "truncated writes nothing" same "" "$(ls "$work/game5")"
 
 mkdir -p "$work/noscript/Data"
 printf 'x' >"$work/noscript/Data/only.txt"
-build_patch "$work/noscript" "$work/noscript.exe"
+# mkpatch gives a payload without a script one of its own; a patch made otherwise may lack it.
+(cd "$work/noscript" && zip -q -X -r ../noscript.zip .)
+cat "$patcher_exe" "$work/noscript.zip" >"$work/noscript.exe"
 run_patcher "$work/noscript.exe" outcome-5-no-script
 check "the shell reports the missing script first" contains "File not found" "$shell_msg"
 check "missing script exits 1" same 1 "$rc"
@@ -303,6 +305,52 @@ for master in music/theme.wav voices/intro/hello.wav click.wav; do
         "$(wav_format "$game/Sounds/$master")"
 done
 check "the game file came too, the rest is gone" same "Data Sounds" "$(ls "$game" | tr '\n' ' ' | sed 's/ $//')"
+
+# Delta entries, made by mkpatch.exe from two game trees (diff, then build --base): over the old
+# release with its pak read-only and its other file held by a running game (outcome 8: the pak
+# updated, the held file left); again once it is released, which finishes the job (the pak up
+# to date); then over a modded file (outcome 11, nothing written).
+mkdir -p "$work/old/Data" "$work/new/Data"
+head -c 300000 /dev/urandom >"$work/old/Data/big.pak"
+head -c 60000 /dev/urandom >"$work/old/Data/held.pak"
+{ head -c 100000 "$work/old/Data/big.pak"; head -c 5000 /dev/urandom; tail -c +100001 "$work/old/Data/big.pak"; } \
+    >"$work/new/Data/big.pak"
+{ cat "$work/old/Data/held.pak"; printf 'more'; } >"$work/new/Data/held.pak"
+"$WINE64" "$mkpatch_exe" diff "$(windows_path "$work/old")" "$(windows_path "$work/new")" \
+    --out "$(windows_path "$work/deltapayload")" >/dev/null
+"$WINE64" "$mkpatch_exe" build --stub "$(windows_path "$patcher_exe")" --out "$(windows_path "$work/delta.exe")" \
+    --base "$(windows_path "$work/old")" "$(windows_path "$work/deltapayload")" >"$work/build.txt" 2>&1
+check "mkpatch.exe made both deltas" contains "deltas: 2 files against the older release" "$(tr -d '\r' <"$work/build.txt")"
+check "and verify applies them to the old release" contains "2 delta entries applied" \
+    "$("$WINE64" "$mkpatch_exe" verify "$(windows_path "$work/delta.exe")" --base "$(windows_path "$work/old")" 2>&1 | tr -d '\r')"
+game="$work/delta-game"
+cp -a "$work/old" "$game"
+chmod a-w "$game/Data/big.pak"
+register "$(windows_path "$game")"
+rm -f "$work/ready" "$work/release"
+WINEDEBUG=-all "$WINE64" "$holdfile_exe" "$(windows_path "$game/Data/held.pak")" \
+    "$(windows_path "$work/ready")" "$(windows_path "$work/release")" &
+holder=$!
+for i in $(seq 1 100); do [ -e "$work/ready" ] && break; sleep 0.2; done
+run_patcher "$work/delta.exe" delta-held
+touch "$work/release"
+wait "$holder"
+check "a held file the delta updates: outcome 8" same \
+    "1 Some game files could not be replaced. Close the game and apply the patch again." "$rc $msg"
+check "the read-only pak was updated" cmp "$work/new/Data/big.pak" "$game/Data/big.pak"
+check "the held file was left as it was" cmp "$work/old/Data/held.pak" "$game/Data/held.pak"
+run_patcher "$work/delta.exe" delta-again
+check "once it is released, the patch finishes" same "0 Patch was successfully applied." "$rc $msg"
+check "the pak counts as done" contains " up to date: Data/big.pak" "$out"
+check "both files are the new release's" same "" "$(diff -r "$work/new/Data" "$game/Data")"
+printf 'mod' >>"$game/Data/held.pak"
+cp "$game/Data/held.pak" "$work/modded.pak"
+run_patcher "$work/delta.exe" delta-modded
+check "a modded file: outcome 11" same \
+    "1 Some game files are not the version this patch updates, so nothing was changed. Install the full patch instead, or restore the game's files and apply this patch again." \
+    "$rc $msg"
+check "its line names it" contains "not the version this patch updates: Data/held.pak" "$out"
+check "and it is as it was" cmp "$work/modded.pak" "$game/Data/held.pak"
 
 unregister
 finish

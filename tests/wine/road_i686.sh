@@ -150,4 +150,34 @@ within a step
 at most 1 % of samples off" "$comparison"
 done
 
+# A delta patch made by the host's mkpatch (diff, then build --base) over a read-only pak of
+# the old release: the 32-bit patcher decodes it with the installed file as the reference;
+# over a modded pak it refuses the whole patch (outcome 11) and writes nothing.
+mkdir -p "$work/old/Data" "$work/new/Data"
+head -c 400000 /dev/urandom >"$work/old/Data/game.pak"
+{ head -c 150000 "$work/old/Data/game.pak"; head -c 3000 /dev/urandom; tail -c +150001 "$work/old/Data/game.pak"; } \
+    >"$work/new/Data/game.pak"
+"$mkpatch" diff "$work/old" "$work/new" --out "$work/deltapayload" >/dev/null
+"$mkpatch" build --stub "$patcher_exe" --out "$work/delta.exe" --base "$work/old" "$work/deltapayload" >/dev/null 2>&1
+cp -a "$work/old" "$work/delta-game"
+chmod a-w "$work/delta-game/Data/game.pak"
+"$WINE64" reg add 'HKLM\Software\Pellmark\Torvicor\Vardane' /v Path /t REG_SZ \
+    /d "$(windows_path "$work/delta-game")" /f >/dev/null 2>&1
+cd "$work"
+run_with_message_boxes "Vardane Patch 1.02" "$shots/road-i686-delta" "$work/out.txt" "$work/err.txt" "$work/delta.exe"
+read_message_boxes "$work/err.txt"
+check "the 32-bit patcher applies the delta" same "0 Patch was successfully applied." "$box_rc $msg"
+check "the pak is the new release's" cmp "$work/new/Data/game.pak" "$work/delta-game/Data/game.pak"
+chmod u+w "$work/delta-game/Data/game.pak"
+cp "$work/old/Data/game.pak" "$work/delta-game/Data/game.pak"
+printf 'mod' >>"$work/delta-game/Data/game.pak"
+cp "$work/delta-game/Data/game.pak" "$work/modded.pak"
+run_with_message_boxes "Vardane Patch 1.02" "$shots/road-i686-modded" "$work/out.txt" "$work/err.txt" "$work/delta.exe"
+read_message_boxes "$work/err.txt"
+cd - >/dev/null
+check "over a modded pak: outcome 11" same \
+    "1 Some game files are not the version this patch updates, so nothing was changed. Install the full patch instead, or restore the game's files and apply this patch again." \
+    "$box_rc $msg"
+check "the modded pak is as it was" cmp "$work/modded.pak" "$work/delta-game/Data/game.pak"
+
 finish
